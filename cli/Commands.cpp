@@ -1,0 +1,120 @@
+#include "cli/Commands.h"
+
+#include "app/Config.h"
+#include "services/CorvaneError.h"
+#include "services/MessageSink.h"
+#include "services/Settings.h"
+#include "store/Store.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace
+{
+class PrintSink : public MessageSink
+{
+public:
+    void Show(const QString& text) override
+    {
+        const QByteArray bytes = text.toUtf8();
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+};
+
+struct Command
+{
+    const char* name;
+    CommandRoutine routine;
+    const char* usage;
+};
+
+const Command kCommands[] = {
+    {"init-db", InitDbCommand, "init-db [DIR]                     新建数据库 DIR/wenwu.mdb (默认 LocalPath)"},
+    {"import-units", ImportUnitsCommand, "import-units FILE...|DIR         导入单位信息文件 (*.dw)"},
+    {"import-projects", ImportProjectsCommand, "import-projects FILE...|DIR      导入项目信息文件 (*.xm)"},
+};
+
+int Usage(const QString& problem)
+{
+    QString text;
+    if (!problem.isEmpty())
+        text += problem + QLatin1Char('\n');
+    text += QStringLiteral("用法: corvane-cli [--app-folder DIR] [--local-path DIR] 命令 [参数]\n命令:\n");
+    for (const Command& command : kCommands)
+        text += QStringLiteral("  ") + QString::fromUtf8(command.usage) + QLatin1Char('\n');
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    return 2;
+}
+
+QString AbsoluteFolder(const QString& folder)
+{
+    return WithTrailingSlash(QDir::fromNativeSeparators(QFileInfo(folder).absoluteFilePath()));
+}
+} // namespace
+
+int RunCommandLine(const QStringList& arguments, const QString& programFolder)
+{
+    QString appFolder = programFolder;
+    QString localPath;
+    bool localPathGiven = false;
+    QStringList rest;
+    for (qsizetype i = 0; i < arguments.size(); ++i)
+    {
+        const QString& argument = arguments[i];
+        if (argument == QLatin1String("--app-folder") || argument == QLatin1String("--local-path"))
+        {
+            if (i + 1 >= arguments.size())
+                return Usage(argument + QStringLiteral(" 需要一个文件夹"));
+            (argument == QLatin1String("--app-folder") ? appFolder : localPath) = arguments[++i];
+            localPathGiven = localPathGiven || argument == QLatin1String("--local-path");
+            continue;
+        }
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+            return Usage(QString());
+        rest = arguments.mid(i);
+        break;
+    }
+    if (rest.isEmpty())
+        return Usage(QStringLiteral("缺少命令"));
+
+    const Command* command = nullptr;
+    for (const Command& candidate : kCommands)
+        if (rest.first() == QLatin1String(candidate.name))
+            command = &candidate;
+    if (!command)
+        return Usage(QStringLiteral("未知命令: ") + rest.first());
+
+    PrintSink sink;
+    Settings settings;
+    settings.AppFolder = AbsoluteFolder(appFolder);
+    LoadConfig(settings, sink);
+    if (localPathGiven)
+        settings.LocalPath = AbsoluteFolder(localPath);
+    try
+    {
+        return command->routine(settings, rest.mid(1), sink);
+    }
+    catch (const CorvaneError& error)
+    {
+        sink.Show(error.Message());
+        return 1;
+    }
+}
+
+int InitDbCommand(Settings& settings, const QStringList& arguments, MessageSink& sink)
+{
+    if (arguments.size() > 1)
+        return Usage(QStringLiteral("init-db 只接受一个文件夹"));
+    const QString folder = arguments.isEmpty() ? settings.LocalPath : AbsoluteFolder(arguments.first());
+    if (folder.isEmpty())
+        return Usage(QStringLiteral("未指定文件夹: 请给出 DIR 或 --local-path"));
+    const QString path = folder + QStringLiteral("wenwu.mdb");
+    CreateDatabase(path);
+    sink.Show(QStringLiteral("已创建数据库") + path);
+    return 0;
+}

@@ -1,0 +1,242 @@
+#include "services/Database.h"
+
+#include "services/CorvaneError.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlRecord>
+
+namespace
+{
+QString NextConnectionName()
+{
+    static QAtomicInt counter;
+    return QStringLiteral("corvane-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+ColumnKind KindOf(const QSqlField& field)
+{
+    switch (field.metaType().id())
+    {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::Bool:
+        return ColumnKind::Integer;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return ColumnKind::Real;
+    default:
+        return ColumnKind::Text;
+    }
+}
+
+QString DescribeError(const QSqlError& error)
+{
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty())
+        text = error.text().trimmed();
+    return text.isEmpty() ? QStringLiteral("数据库操作失败") : text;
+}
+} // namespace
+
+QString DescribeSqlError(const QSqlQuery& query)
+{
+    return DescribeError(query.lastError());
+}
+
+Database::Database(const QString& driver, const QString& databaseName, const QString& connectOptions)
+    : m_name(NextConnectionName())
+{
+    m_db = QSqlDatabase::addDatabase(driver, m_name);
+    m_db.setDatabaseName(databaseName);
+    if (!connectOptions.isEmpty())
+        m_db.setConnectOptions(connectOptions);
+    if (!m_db.open())
+    {
+        const QString description = DescribeError(m_db.lastError());
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+        throw CorvaneError(QStringLiteral("无法打开数据库") + databaseName + QStringLiteral(":") + description);
+    }
+}
+
+Database::~Database()
+{
+    qDeleteAll(m_statements);
+    m_statements.clear();
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+QSqlQuery& Database::Prepared(const QString& sql)
+{
+    auto found = m_statements.constFind(sql);
+    if (found != m_statements.constEnd())
+        return **found;
+    auto query = std::make_unique<QSqlQuery>(m_db);
+    query->setForwardOnly(true);
+    if (!query->prepare(sql))
+        throw CorvaneError(DescribeSqlError(*query));
+    return **m_statements.insert(sql, query.release());
+}
+
+QSqlQuery& Database::Execute(const QString& sql, const QVariantList& values)
+{
+    QSqlQuery& query = Prepared(sql);
+    for (qsizetype i = 0; i < values.size(); ++i)
+        query.bindValue(int(i), values[i]);
+    if (!query.exec())
+    {
+        const QString description = DescribeSqlError(query);
+        query.finish();
+        throw CorvaneError(description);
+    }
+    return query;
+}
+
+void Database::ExecuteScript(const QString& script)
+{
+    // The store scripts keep one statement per ";" at a line end; triggers are not used there.
+    const QStringList statements = script.split(QRegularExpression(QStringLiteral(";\\s*(\\n|$)")));
+    for (const QString& raw : statements)
+    {
+        QString statement;
+        for (const QString& line : raw.split(QLatin1Char('\n')))
+            if (!line.trimmed().startsWith(QLatin1String("--")))
+                statement += line + QLatin1Char('\n');
+        if (statement.trimmed().isEmpty())
+            continue;
+        QSqlQuery query(m_db);
+        if (!query.exec(statement))
+            throw CorvaneError(DescribeSqlError(query) + QStringLiteral(":") + statement.trimmed().left(80));
+    }
+}
+
+const QHash<QString, ColumnKind>& Database::Columns(const QString& table)
+{
+    auto found = m_columns.constFind(table);
+    if (found != m_columns.constEnd())
+        return *found;
+    const QSqlRecord record = m_db.record(table);
+    if (record.isEmpty())
+        throw CorvaneError(QStringLiteral("数据库中没有表") + table);
+    QHash<QString, ColumnKind> kinds;
+    for (int i = 0; i < record.count(); ++i)
+        kinds.insert(record.fieldName(i).toLower(), KindOf(record.field(i)));
+    return *m_columns.insert(table, kinds);
+}
+
+QString Database::QuoteName(const QString& identifier) const
+{
+    return m_db.driver()->escapeIdentifier(identifier, QSqlDriver::TableName);
+}
+
+void Database::Begin()
+{
+    if (!m_db.transaction())
+        throw CorvaneError(DescribeError(m_db.lastError()));
+}
+
+void Database::Commit()
+{
+    if (!m_db.commit())
+        throw CorvaneError(DescribeError(m_db.lastError()));
+}
+
+void Database::Rollback()
+{
+    m_db.rollback();
+}
+
+QString DatabasePath(const Settings& settings)
+{
+    if (settings.DataSource.isEmpty())
+        return settings.LocalPath + QStringLiteral("wenwu.mdb");
+    if (QDir::isRelativePath(settings.DataSource))
+        return settings.LocalPath + settings.DataSource;
+    return settings.DataSource;
+}
+
+std::unique_ptr<Database> OpenDatabase(const Settings& settings)
+{
+    if (settings.DataSource.contains(QLatin1String("://")))
+        throw CorvaneError(QStringLiteral("不支持的数据源:") + settings.DataSource);
+
+    const QString path = DatabasePath(settings);
+    QFileInfo info(path);
+    if (!info.exists())
+        throw CorvaneError(QStringLiteral("数据库文件不存在:") + path);
+    if (!info.isFile())
+        throw CorvaneError(QStringLiteral("不是有效的数据库文件:") + path);
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw CorvaneError(QStringLiteral("无法读取数据库文件:") + path);
+    const QByteArray header = file.read(32);
+    file.close();
+    const QByteArray signature = header.mid(4, 15);
+    if (signature == "Standard Jet DB" || signature == "Standard ACE DB")
+        throw CorvaneError(QStringLiteral("数据库文件是 Access 格式，本程序不能读取，请使用 SQLite 数据库:") + path);
+    if (!header.startsWith(QByteArray("SQLite format 3\0", 16)))
+        throw CorvaneError(QStringLiteral("不是有效的数据库文件:") + path);
+
+    auto db = std::make_unique<Database>(QStringLiteral("QSQLITE"), path,
+                                         QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    // WAL lets a commit per file cost little; NORMAL sync keeps the database consistent on a crash.
+    db->Execute(QStringLiteral("PRAGMA journal_mode=WAL")).finish();
+    db->Execute(QStringLiteral("PRAGMA synchronous=NORMAL")).finish();
+    return db;
+}
+
+Transaction::Transaction(Database& db) : m_db(db)
+{
+    m_db.Begin();
+}
+
+Transaction::~Transaction()
+{
+    if (!m_done)
+        m_db.Rollback();
+}
+
+void Transaction::Commit()
+{
+    m_db.Commit();
+    m_done = true;
+}
+
+Savepoint::Savepoint(Database& db, const QString& name) : m_db(db), m_name(name)
+{
+    m_db.Execute(QStringLiteral("SAVEPOINT ") + m_name).finish();
+}
+
+Savepoint::~Savepoint()
+{
+    if (m_done)
+        return;
+    try
+    {
+        m_db.Execute(QStringLiteral("ROLLBACK TO SAVEPOINT ") + m_name).finish();
+        m_db.Execute(QStringLiteral("RELEASE SAVEPOINT ") + m_name).finish();
+    }
+    catch (const CorvaneError&)
+    {
+        // The enclosing transaction's rollback undoes it all the same.
+    }
+}
+
+void Savepoint::Release()
+{
+    m_db.Execute(QStringLiteral("RELEASE SAVEPOINT ") + m_name).finish();
+    m_done = true;
+}

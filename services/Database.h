@@ -1,0 +1,95 @@
+#pragma once
+
+#include "services/Settings.h"
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+class MessageSink;
+
+// Kind of a column as the record layer converts values for it.
+enum class ColumnKind
+{
+    Text,
+    Integer,
+    Real,
+};
+
+// One open connection. Keeps prepared statements and column kinds for the life of a batch.
+// Every value reaches the engine as a bound parameter.
+class Database
+{
+public:
+    Database(const QString& driver, const QString& databaseName, const QString& connectOptions = {});
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // A prepared statement for this SQL text, reused on later calls. Throws CorvaneError.
+    QSqlQuery& Prepared(const QString& sql);
+    // Runs one statement with bound values. Throws CorvaneError with the engine's description.
+    QSqlQuery& Execute(const QString& sql, const QVariantList& values = {});
+    // Runs a script of statements separated by ";" at line ends (the store files).
+    void ExecuteScript(const QString& script);
+
+    // Kinds of the columns of a table by name. Throws CorvaneError for an unknown table.
+    const QHash<QString, ColumnKind>& Columns(const QString& table);
+    QString QuoteName(const QString& identifier) const;
+
+    void Begin();
+    void Commit();
+    void Rollback();
+
+    QSqlDatabase& Connection() { return m_db; }
+    const QString& ConnectionName() const { return m_name; }
+
+private:
+    QString m_name;
+    QSqlDatabase m_db;
+    QHash<QString, QSqlQuery*> m_statements;
+    QHash<QString, QHash<QString, ColumnKind>> m_columns;
+};
+
+// The description of a failed statement, as an operator should read it.
+QString DescribeSqlError(const QSqlQuery& query);
+
+// Opens the program's database: with DataSource empty the file LocalPath + "wenwu.mdb",
+// else the SQLite file DataSource names (relative to LocalPath). Never creates a database:
+// throws CorvaneError "数据库文件不存在:" + path for a missing file, and a clear message for
+// a file that is an Access database or no database at all.
+std::unique_ptr<Database> OpenDatabase(const Settings& settings);
+
+// The database file OpenDatabase would open for these settings.
+QString DatabasePath(const Settings& settings);
+
+// Commits on Commit(); rolls back when left without it. Never throws from its destructor.
+class Transaction
+{
+public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    void Commit();
+
+private:
+    Database& m_db;
+    bool m_done = false;
+};
+
+// A nested unit inside a transaction: Release() keeps its work, leaving without it undoes it.
+class Savepoint
+{
+public:
+    Savepoint(Database& db, const QString& name);
+    ~Savepoint();
+    void Release();
+
+private:
+    Database& m_db;
+    QString m_name;
+    bool m_done = false;
+};

@@ -1,0 +1,332 @@
+#include "services/XmlAccess.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace
+{
+thread_local QString XmlErrorText;
+
+// Spaces, tabs and line breaks around a value come from hand-edited or pretty-printed files.
+QString TrimValue(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    auto blank = [](QChar c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
+    while (begin < end && blank(text[begin]))
+        ++begin;
+    while (end > begin && blank(text[end - 1]))
+        --end;
+    return (begin == 0 && end == text.size()) ? text : text.mid(begin, end - begin);
+}
+
+// "//A/B/C" with plain names only: answered from the name index. Anything else goes to XPath.
+struct SimplePath
+{
+    bool simple = false;
+    std::vector<std::string> steps; // A, B, C
+};
+
+const SimplePath& ParsePath(const QString& xpath)
+{
+    thread_local std::unordered_map<std::u16string, SimplePath> cache;
+    std::u16string key(reinterpret_cast<const char16_t*>(xpath.utf16()), xpath.size());
+    auto found = cache.find(key);
+    if (found != cache.end())
+        return found->second;
+
+    SimplePath path;
+    static const QRegularExpression name(QStringLiteral("^[A-Za-z_][A-Za-z0-9_.-]*$"));
+    if (xpath.startsWith(QLatin1String("//")))
+    {
+        const QStringList steps = xpath.mid(2).split(QLatin1Char('/'));
+        path.simple = !steps.isEmpty();
+        for (const QString& step : steps)
+        {
+            if (!name.match(step).hasMatch())
+            {
+                path.simple = false;
+                break;
+            }
+            path.steps.push_back(step.toStdString());
+        }
+    }
+    return cache.emplace(std::move(key), std::move(path)).first->second;
+}
+
+xmlXPathCompExprPtr CompiledPath(const QString& xpath)
+{
+    struct Cache
+    {
+        std::unordered_map<std::string, xmlXPathCompExprPtr> exprs;
+        ~Cache()
+        {
+            for (auto& entry : exprs)
+                xmlXPathFreeCompExpr(entry.second);
+        }
+    };
+    thread_local Cache cache;
+    std::string key = xpath.toStdString();
+    auto found = cache.exprs.find(key);
+    if (found != cache.exprs.end())
+        return found->second;
+    xmlXPathCompExprPtr expr = xmlXPathCompile(reinterpret_cast<const xmlChar*>(key.c_str()));
+    cache.exprs.emplace(std::move(key), expr); // a bad expression is cached as null: no match
+    return expr;
+}
+
+bool IsPlainElement(xmlNodePtr node, std::string_view name)
+{
+    return node && node->type == XML_ELEMENT_NODE && node->ns == nullptr &&
+           name == reinterpret_cast<const char*>(node->name);
+}
+
+QByteArray ForcedEncoding(const QByteArray& content)
+{
+    // Files declared GB2312 carry GBK-only characters in names; GB18030 reads both.
+    static const QRegularExpression decl(QStringLiteral("^\\s*<\\?xml[^>]*encoding\\s*=\\s*[\"']([^\"']+)[\"']"));
+    const auto match = decl.match(QString::fromLatin1(content.left(256)));
+    if (!match.hasMatch())
+        return {};
+    const QString declared = match.captured(1).toLower();
+    if (declared == QLatin1String("gb2312") || declared == QLatin1String("gbk"))
+        return QByteArrayLiteral("GB18030");
+    return {};
+}
+
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+} // namespace
+
+struct XmlDocument::NameIndex
+{
+    std::unordered_map<std::string_view, std::vector<xmlNodePtr>> byName;
+};
+
+XmlDocument::XmlDocument() = default;
+
+XmlDocument::~XmlDocument()
+{
+    if (m_doc)
+        xmlFreeDoc(m_doc);
+}
+
+XmlDocument::XmlDocument(XmlDocument&& other) noexcept
+    : m_doc(std::exchange(other.m_doc, nullptr)), m_index(std::move(other.m_index))
+{
+}
+
+XmlDocument& XmlDocument::operator=(XmlDocument&& other) noexcept
+{
+    if (this != &other)
+    {
+        if (m_doc)
+            xmlFreeDoc(m_doc);
+        m_doc = std::exchange(other.m_doc, nullptr);
+        m_index = std::move(other.m_index);
+    }
+    return *this;
+}
+
+void XmlDocument::Adopt(xmlDocPtr doc)
+{
+    if (m_doc)
+        xmlFreeDoc(m_doc);
+    m_doc = doc;
+    m_index.reset();
+}
+
+XmlNode XmlDocument::Root()
+{
+    return XmlNode{this, m_doc ? xmlDocGetRootElement(m_doc) : nullptr};
+}
+
+bool XmlDocument::ParseText(const QByteArray& text)
+{
+    Adopt(xmlReadMemory(text.constData(), int(text.size()), nullptr, nullptr, kParseOptions));
+    return m_doc != nullptr;
+}
+
+xmlNodePtr XmlDocument::FindFirst(xmlNodePtr context, const QString& xpath)
+{
+    if (!m_doc)
+        return nullptr;
+    const SimplePath& path = ParsePath(xpath);
+    if (path.simple)
+    {
+        if (!m_index)
+        {
+            // One walk of the tree; every later lookup touches only the elements of one name.
+            m_index = std::make_unique<NameIndex>();
+            xmlNodePtr node = xmlDocGetRootElement(m_doc);
+            while (node)
+            {
+                if (node->type == XML_ELEMENT_NODE)
+                    m_index->byName[reinterpret_cast<const char*>(node->name)].push_back(node);
+                if (node->children && node->type == XML_ELEMENT_NODE)
+                {
+                    node = node->children;
+                    continue;
+                }
+                while (node && !node->next)
+                {
+                    node = node->parent;
+                    if (node && node->type == XML_DOCUMENT_NODE)
+                        node = nullptr;
+                }
+                if (node)
+                    node = node->next;
+            }
+        }
+        auto found = m_index->byName.find(path.steps.back());
+        if (found == m_index->byName.end())
+            return nullptr;
+        for (xmlNodePtr candidate : found->second)
+        {
+            if (candidate->ns != nullptr)
+                continue;
+            xmlNodePtr ancestor = candidate->parent;
+            bool matches = true;
+            for (auto step = path.steps.rbegin() + 1; step != path.steps.rend(); ++step)
+            {
+                if (!IsPlainElement(ancestor, *step))
+                {
+                    matches = false;
+                    break;
+                }
+                ancestor = ancestor->parent;
+            }
+            if (matches)
+                return candidate;
+        }
+        return nullptr;
+    }
+
+    xmlXPathCompExprPtr expr = CompiledPath(xpath);
+    if (!expr)
+        return nullptr;
+    xmlXPathContextPtr ctx = xmlXPathNewContext(m_doc);
+    ctx->node = context ? context : xmlDocGetRootElement(m_doc);
+    xmlXPathObjectPtr result = xmlXPathCompiledEval(expr, ctx);
+    xmlNodePtr first = nullptr;
+    if (result && result->type == XPATH_NODESET && result->nodesetval && result->nodesetval->nodeNr > 0)
+    {
+        xmlXPathNodeSetSort(result->nodesetval);
+        first = result->nodesetval->nodeTab[0];
+    }
+    xmlXPathFreeObject(result);
+    xmlXPathFreeContext(ctx);
+    return first;
+}
+
+XmlDocument LoadXmlFile(const QString& path)
+{
+    XmlErrorText.clear();
+    XmlDocument doc;
+    if (path.isEmpty())
+    {
+        XmlErrorText = QStringLiteral("无效文件名");
+        return doc;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+    {
+        XmlErrorText = QStringLiteral("无法打开指定文件") + path;
+        return doc;
+    }
+    const QByteArray content = file.readAll();
+    file.close();
+    const QByteArray encoding = ForcedEncoding(content);
+    int options = kParseOptions;
+    if (!encoding.isEmpty())
+        options |= XML_PARSE_IGNORE_ENC;
+    xmlDocPtr raw = xmlReadMemory(content.constData(), int(content.size()), nullptr,
+                                  encoding.isEmpty() ? nullptr : encoding.constData(), options);
+    if (!raw || !xmlDocGetRootElement(raw))
+    {
+        if (raw)
+            xmlFreeDoc(raw);
+        XmlErrorText = QStringLiteral("无法打开指定文件") + path;
+        return doc;
+    }
+    doc.Adopt(raw);
+    return doc;
+}
+
+bool SaveXmlFile(XmlDocument& doc, const QString& path)
+{
+    XmlErrorText.clear();
+    if (path.isEmpty())
+    {
+        XmlErrorText = QStringLiteral("未指定待保存得文件名");
+        return false;
+    }
+    auto fail = [&](const QString& reason) {
+        XmlErrorText = QStringLiteral("无法保存指定文件") + path + QStringLiteral("\\n") + reason;
+        return false;
+    };
+    if (!doc.IsLoaded())
+        return fail(QStringLiteral("文档为空"));
+
+    xmlChar* bytes = nullptr;
+    int size = 0;
+    const char* encoding = doc.Raw()->encoding ? reinterpret_cast<const char*>(doc.Raw()->encoding) : "UTF-8";
+    xmlDocDumpFormatMemoryEnc(doc.Raw(), &bytes, &size, encoding, 0);
+    if (!bytes)
+        return fail(QStringLiteral("无法按 %1 编码写出文档").arg(QString::fromLatin1(encoding)));
+    const QByteArray text(reinterpret_cast<const char*>(bytes), size);
+    xmlFree(bytes);
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(file.errorString());
+    if (file.write(text) != text.size())
+        return fail(file.errorString());
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
+}
+
+QString GetXmlError()
+{
+    return XmlErrorText;
+}
+
+QString GetNodeText(const XmlNode& node, const QString& xpath)
+{
+    if (!node.document)
+        return QString();
+    xmlNodePtr found = node.document->FindFirst(node.node, xpath);
+    if (!found)
+        return QString();
+    xmlChar* content = xmlNodeGetContent(found);
+    if (!content)
+        return QString();
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(content));
+    xmlFree(content);
+    return TrimValue(text);
+}
+
+void SetNodeText(const XmlNode& node, const QString& xpath, const QString& value)
+{
+    if (!node.document)
+        return;
+    xmlNodePtr found = node.document->FindFirst(node.node, xpath);
+    if (!found)
+        return;
+    // Replacing the content may free child elements that the name index points at.
+    node.document->m_index.reset();
+    xmlNodeSetContent(found, nullptr);
+    const QByteArray text = TrimValue(value).toUtf8();
+    xmlNodeAddContent(found, reinterpret_cast<const xmlChar*>(text.constData()));
+}

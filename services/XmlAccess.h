@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+struct _xmlDoc;
+struct _xmlNode;
+
+class XmlDocument;
+
+// A node of a loaded document; the starting point of every lookup. Only the document it
+// belongs to matters for the absolute paths the program uses.
+struct XmlNode
+{
+    XmlDocument* document = nullptr;
+    _xmlNode* node = nullptr;
+    bool IsNull() const { return node == nullptr; }
+};
+
+// An XML document, loaded or not. Owns the libxml2 tree and a name index that answers the
+// program's absolute paths without walking the tree for each one.
+class XmlDocument
+{
+public:
+    XmlDocument();
+    ~XmlDocument();
+    XmlDocument(XmlDocument&& other) noexcept;
+    XmlDocument& operator=(XmlDocument&& other) noexcept;
+    XmlDocument(const XmlDocument&) = delete;
+    XmlDocument& operator=(const XmlDocument&) = delete;
+
+    bool IsLoaded() const { return m_doc != nullptr; }
+    // The root element (documentElement); a null node when nothing is loaded.
+    XmlNode Root();
+
+    // Parses a document from text in memory (e.g. a template); false when it is not well-formed.
+    bool ParseText(const QByteArray& text);
+
+    _xmlDoc* Raw() const { return m_doc; }
+
+private:
+    friend QString GetNodeText(const XmlNode& node, const QString& xpath);
+    friend void SetNodeText(const XmlNode& node, const QString& xpath, const QString& value);
+    friend XmlDocument LoadXmlFile(const QString& path);
+
+    struct NameIndex;
+    void Adopt(_xmlDoc* doc);
+    _xmlNode* FindFirst(_xmlNode* context, const QString& xpath);
+
+    _xmlDoc* m_doc = nullptr;
+    std::unique_ptr<NameIndex> m_index;
+};
+
+// Loads an XML file. Always returns a document; on failure GetXmlError() holds the message:
+// "无效文件名" for an empty path, "无法打开指定文件" + path for a missing, unreadable or
+// not well-formed file. Files declared GB2312 are read as GB18030, its superset.
+XmlDocument LoadXmlFile(const QString& path);
+
+// Writes the document in its declared encoding, through a temporary file renamed into place.
+// False with GetXmlError() set on failure: "未指定待保存得文件名" for an empty path,
+// "无法保存指定文件" + path + "\n" (two characters) + reason otherwise.
+bool SaveXmlFile(XmlDocument& doc, const QString& path);
+
+// The message of the last LoadXmlFile or SaveXmlFile, "" when it succeeded.
+QString GetXmlError();
+
+// Text of the first node the XPath matches (document order), trimmed; "" when none matches.
+QString GetNodeText(const XmlNode& node, const QString& xpath);
+
+// Replaces the text of the first node the XPath matches with the trimmed value; does nothing
+// when none matches.
+void SetNodeText(const XmlNode& node, const QString& xpath, const QString& value);

@@ -1,0 +1,38 @@
+#include "support/TempDatabase.h"
+
+#include "store/Store.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+TempDatabase::TempDatabase()
+{
+    const QString root = Folder();
+    settings.AppFolder = root + QStringLiteral("app/");
+    settings.ImportPath = root + QStringLiteral("in/");
+    settings.LocalPath = root + QStringLiteral("local/");
+    for (const QString& folder : {settings.AppFolder, settings.ImportPath, settings.LocalPath})
+        QDir().mkpath(folder);
+    CreateDatabase(settings.LocalPath + QStringLiteral("wenwu.mdb"));
+}
+
+QVariant TempDatabase::Scalar(const QString& sql, const QVariantList& values) const
+{
+    auto db = Open();
+    QSqlQuery& query = db->Execute(sql, values);
+    const QVariant value = query.next() ? query.value(0) : QVariant();
+    query.finish();
+    return value;
+}
+
+QString TempDatabase::WriteFile(const QString& relativePath, const QByteArray& bytes) const
+{
+    const QString path = QDir::isAbsolutePath(relativePath) ? relativePath : Folder() + relativePath;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(bytes);
+    return path;
+}
