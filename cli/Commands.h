@@ -6,7 +6,6 @@
 class MessageSink;
 struct Settings;
 
-
 // Runs one command line (without the program name). programFolder is where config.pz is
 // looked for unless --app-folder says otherwise. Returns the exit status.
 int RunCommandLine(const QStringList& arguments, const QString& programFolder);

@@ -65,7 +65,8 @@ Database::Database(const QString& driver, const QString& databaseName, const QSt
         const QString description = DescribeError(m_db.lastError());
         m_db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_name);
-        throw CorvaneError(QStringLiteral("无法打开数据库") + databaseName + QStringLiteral(":") + description);
+        throw CorvaneError(QStringLiteral("无法打开数据库") + databaseName + QStringLiteral(":") +
+                           description);
     }
 }
 
@@ -186,7 +187,8 @@ std::unique_ptr<Database> OpenDatabase(const Settings& settings)
     file.close();
     const QByteArray signature = header.mid(4, 15);
     if (signature == "Standard Jet DB" || signature == "Standard ACE DB")
-        throw CorvaneError(QStringLiteral("数据库文件是 Access 格式，本程序不能读取，请使用 SQLite 数据库:") + path);
+        throw CorvaneError(QStringLiteral("数据库文件是 Access 格式，本程序不能读取，请使用 SQLite 数据库:") +
+                           path);
     if (!header.startsWith(QByteArray("SQLite format 3\0", 16)))
         throw CorvaneError(QStringLiteral("不是有效的数据库文件:") + path);
 

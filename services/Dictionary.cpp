@@ -6,8 +6,8 @@
 
 #include <QSqlRecord>
 
-Dictionary LoadDictionary(Database& db, const QString& table, const QString& codeField, const QString& nameField,
-                          MessageSink& sink)
+Dictionary LoadDictionary(Database& db, const QString& table, const QString& codeField,
+                          const QString& nameField, MessageSink& sink)
 {
     Dictionary dictionary;
     dictionary.table = table;
@@ -17,8 +17,8 @@ Dictionary LoadDictionary(Database& db, const QString& table, const QString& cod
             throw CorvaneError(QStringLiteral("表%1中没有字段%2").arg(table, field));
 
     QSqlQuery& query =
-        db.Execute(QStringLiteral("SELECT %1, %2 FROM %3").arg(db.QuoteName(codeField), db.QuoteName(nameField),
-                                                                 db.QuoteName(table)));
+        db.Execute(QStringLiteral("SELECT %1, %2 FROM %3")
+                       .arg(db.QuoteName(codeField), db.QuoteName(nameField), db.QuoteName(table)));
     while (query.next())
     {
         if (dictionary.rows.isEmpty())

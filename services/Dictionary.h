@@ -20,8 +20,8 @@ struct Dictionary
 
 // Reads the whole table. An empty table shows "no record" and yields an unallocated
 // dictionary. Throws CorvaneError when the table or a field is missing.
-Dictionary LoadDictionary(Database& db, const QString& table, const QString& codeField, const QString& nameField,
-                          MessageSink& sink);
+Dictionary LoadDictionary(Database& db, const QString& table, const QString& codeField,
+                          const QString& nameField, MessageSink& sink);
 
 // True when the text equals a code of the dictionary, exactly and case-sensitively; the empty
 // text is always a code. Throws CorvaneError naming the table when the dictionary is unallocated.

@@ -15,9 +15,7 @@ QString Refusal(const QString& column, const QString& text, const QString& expec
 }
 } // namespace
 
-Record::Record(Database& db, const QString& table) : m_db(&db), m_table(table)
-{
-}
+Record::Record(Database& db, const QString& table) : m_db(&db), m_table(table) {}
 
 Record Record::FindOrAdd(Database& db, const QString& table, const QString& keyColumn, const QString& key)
 {
@@ -128,7 +126,8 @@ void Record::Update()
         if (names.isEmpty())
             return;
         sql = QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?")
-                  .arg(m_db->QuoteName(m_table), names.join(QStringLiteral(" = ?, ")), m_db->QuoteName(m_keyColumn));
+                  .arg(m_db->QuoteName(m_table), names.join(QStringLiteral(" = ?, ")),
+                       m_db->QuoteName(m_keyColumn));
         values.append(m_key);
     }
     m_db->Execute(sql, values).finish();

@@ -65,8 +65,22 @@ const SimplePath& ParsePath(const QString& xpath)
     return cache.emplace(std::move(key), std::move(path)).first->second;
 }
 
+void Quiet(void*, const char*, ...) {}
+
+// libxml2 prints its own diagnostics to stderr; the program reports errors through its messages.
+void SilenceLibxml()
+{
+    static const bool silenced = []
+    {
+        xmlSetGenericErrorFunc(nullptr, Quiet);
+        return true;
+    }();
+    (void)silenced;
+}
+
 xmlXPathCompExprPtr CompiledPath(const QString& xpath)
 {
+    SilenceLibxml();
     struct Cache
     {
         std::unordered_map<std::string, xmlXPathCompExprPtr> exprs;
@@ -95,7 +109,8 @@ bool IsPlainElement(xmlNodePtr node, std::string_view name)
 QByteArray ForcedEncoding(const QByteArray& content)
 {
     // Files declared GB2312 carry GBK-only characters in names; GB18030 reads both.
-    static const QRegularExpression decl(QStringLiteral("^\\s*<\\?xml[^>]*encoding\\s*=\\s*[\"']([^\"']+)[\"']"));
+    static const QRegularExpression decl(
+        QStringLiteral("^\\s*<\\?xml[^>]*encoding\\s*=\\s*[\"']([^\"']+)[\"']"));
     const auto match = decl.match(QString::fromLatin1(content.left(256)));
     if (!match.hasMatch())
         return {};
@@ -271,7 +286,8 @@ bool SaveXmlFile(XmlDocument& doc, const QString& path)
         XmlErrorText = QStringLiteral("未指定待保存得文件名");
         return false;
     }
-    auto fail = [&](const QString& reason) {
+    auto fail = [&](const QString& reason)
+    {
         XmlErrorText = QStringLiteral("无法保存指定文件") + path + QStringLiteral("\\n") + reason;
         return false;
     };

@@ -3,8 +3,8 @@
 #include "services/CorvaneError.h"
 #include "services/Database.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 QString StoreScript(const QString& name)

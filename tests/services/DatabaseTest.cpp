@@ -1,0 +1,196 @@
+#include "services/Database.h"
+#include "services/CorvaneError.h"
+#include "services/Dictionary.h"
+#include "services/PathAttributes.h"
+#include "services/Record.h"
+#include "support/RecordingSink.h"
+#include "support/TempDatabase.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace
+{
+QString OpenFailure(const Settings& settings)
+{
+    try
+    {
+        OpenDatabase(settings);
+    }
+    catch (const CorvaneError& error)
+    {
+        return error.Message();
+    }
+    return QString();
+}
+} // namespace
+
+TEST(OpenDatabase, RefusesMissingAccessAndForeignFilesWithoutCreatingOne)
+{
+    TempDatabase temp;
+    Settings settings = temp.settings;
+    settings.LocalPath = temp.Folder() + QStringLiteral("empty/");
+    EXPECT_EQ(OpenFailure(settings),
+              QStringLiteral("数据库文件不存在:") + settings.LocalPath + QStringLiteral("wenwu.mdb"));
+    EXPECT_FALSE(QFile::exists(settings.LocalPath + QStringLiteral("wenwu.mdb")));
+
+    QByteArray jet(64, '\0');
+    jet.replace(4, 15, "Standard Jet DB");
+    settings.LocalPath = temp.Folder() + QStringLiteral("jet/");
+    temp.WriteFile(QStringLiteral("jet/wenwu.mdb"), jet);
+    EXPECT_TRUE(OpenFailure(settings).startsWith(QStringLiteral("数据库文件是 Access 格式")));
+
+    settings.LocalPath = temp.Folder() + QStringLiteral("text/");
+    temp.WriteFile(QStringLiteral("text/wenwu.mdb"), "hello");
+    EXPECT_EQ(OpenFailure(settings),
+              QStringLiteral("不是有效的数据库文件:") + settings.LocalPath + QStringLiteral("wenwu.mdb"));
+}
+
+TEST(OpenDatabase, DataSourceNamesAnSqliteFileRelativeToLocalPath)
+{
+    TempDatabase temp;
+    Settings settings = temp.settings;
+    QFile::copy(settings.LocalPath + QStringLiteral("wenwu.mdb"),
+                settings.LocalPath + QStringLiteral("other.db"));
+    QFile::remove(settings.LocalPath + QStringLiteral("wenwu.mdb"));
+    settings.DataSource = QStringLiteral("other.db");
+    EXPECT_NO_THROW(OpenDatabase(settings));
+}
+
+class RecordLayer : public ::testing::Test
+{
+protected:
+    TempDatabase temp;
+    std::unique_ptr<Database> db = temp.Open();
+};
+
+TEST_F(RecordLayer, FindsOrAddsByKeyAndKeepsOneRow)
+{
+    for (const QString& name : {QStringLiteral("甲"), QStringLiteral("乙")})
+    {
+        Record record = Record::FindOrAdd(*db, QStringLiteral("dat_corp_info"), QStringLiteral("corpid"),
+                                          QStringLiteral("O'Brien\"; DROP TABLE dat_corp_info; --"));
+        record.SetText(QStringLiteral("name"), name);
+        record.Update();
+    }
+    EXPECT_EQ(temp.Scalar(QStringLiteral("select count(*) from dat_corp_info")).toInt(), 1);
+    EXPECT_EQ(temp.Scalar(QStringLiteral("select name from dat_corp_info where corpid = ?"),
+                          {QStringLiteral("O'Brien\"; DROP TABLE dat_corp_info; --")})
+                  .toString(),
+              QStringLiteral("乙"));
+}
+
+TEST_F(RecordLayer, ConvertsTextsToColumnKinds)
+{
+    Record record = Record::FindOrAdd(*db, QStringLiteral("dat_corp_reserve"), QStringLiteral("corpid"),
+                                      QStringLiteral("U1"));
+    record.SetText(QStringLiteral("totalitemnum"), QStringLiteral(" 12 "));
+    record.SetText(QStringLiteral("totalnum1"), QStringLiteral("7.0"));
+    record.SetText(QStringLiteral("depotarea"), QStringLiteral("35.75"));
+    record.SetText(QStringLiteral("funddemand1"), QString());
+    record.SetText(QStringLiteral("damagedesc"), QString());
+    record.Update();
+    QSqlQuery& row =
+        db->Execute(QStringLiteral("select typeof(totalitemnum), totalitemnum, totalnum1, depotarea, "
+                                   "funddemand1 is null, damagedesc from dat_corp_reserve"));
+    ASSERT_TRUE(row.next());
+    EXPECT_EQ(row.value(0).toString(), QStringLiteral("integer"));
+    EXPECT_EQ(row.value(1).toLongLong(), 12);
+    EXPECT_EQ(row.value(2).toLongLong(), 7);
+    EXPECT_DOUBLE_EQ(row.value(3).toDouble(), 35.75);
+    EXPECT_TRUE(row.value(4).toBool());
+    EXPECT_EQ(row.value(5).toString(), QString());
+    row.finish();
+}
+
+TEST_F(RecordLayer, RefusedValueNamesColumnAndKeepsTheOldValue)
+{
+    Record record = Record::FindOrAdd(*db, QStringLiteral("dat_corp_reserve"), QStringLiteral("corpid"),
+                                      QStringLiteral("U1"));
+    record.SetText(QStringLiteral("totalitemnum"), QStringLiteral("5"));
+    for (const QString& bad : {QStringLiteral("abc"), QStringLiteral("12.5"), QStringLiteral("1,000")})
+    {
+        try
+        {
+            record.SetText(QStringLiteral("totalitemnum"), bad);
+            ADD_FAILURE() << "accepted " << bad.toStdString();
+        }
+        catch (const CorvaneError& error)
+        {
+            EXPECT_TRUE(error.Message().contains(QStringLiteral("totalitemnum")));
+            EXPECT_TRUE(error.Message().contains(bad));
+        }
+    }
+    EXPECT_THROW(record.SetText(QStringLiteral("depotarea"), QStringLiteral("nan")), CorvaneError);
+    EXPECT_THROW(record.SetText(QStringLiteral("nosuchcolumn"), QStringLiteral("1")), CorvaneError);
+    record.Update();
+    EXPECT_EQ(temp.Scalar(QStringLiteral("select totalitemnum from dat_corp_reserve")).toInt(), 5);
+}
+
+TEST_F(RecordLayer, UnknownTableFailsAtFind)
+{
+    EXPECT_THROW(
+        Record::FindOrAdd(*db, QStringLiteral("dat_missing"), QStringLiteral("corpid"), QStringLiteral("U1")),
+        CorvaneError);
+}
+
+TEST_F(RecordLayer, SavepointUndoesOnlyItsOwnWork)
+{
+    Transaction transaction(*db);
+    db->Execute(QStringLiteral("insert into dat_project_budget (projectid, type) values ('P', 11)")).finish();
+    {
+        Savepoint savepoint(*db, QStringLiteral("replace_rows"));
+        db->Execute(QStringLiteral("delete from dat_project_budget")).finish();
+    }
+    transaction.Commit();
+    EXPECT_EQ(temp.Scalar(QStringLiteral("select count(*) from dat_project_budget")).toInt(), 1);
+}
+
+TEST_F(RecordLayer, LoadDictionaryKeepsRowZeroEmptyAndMatchesExactly)
+{
+    RecordingSink sink;
+    const Dictionary risk = LoadDictionary(*db, QStringLiteral("dic_corp_risc"), QStringLiteral("risc"),
+                                           QStringLiteral("riscname"), sink);
+    ASSERT_EQ(risk.rows.size(), 3);
+    EXPECT_EQ(risk.rows[0], qMakePair(QString(), QString()));
+    EXPECT_EQ(risk.rows[1].first, QStringLiteral("10"));
+    EXPECT_TRUE(IsDictionaryCode(QString(), risk));
+    EXPECT_TRUE(IsDictionaryCode(QStringLiteral("20"), risk));
+    EXPECT_FALSE(IsDictionaryCode(risk.rows[1].second, risk));
+    EXPECT_FALSE(IsDictionaryCode(QStringLiteral("20 "), risk));
+    EXPECT_TRUE(sink.messages.isEmpty());
+}
+
+TEST_F(RecordLayer, EmptyDictionaryShowsNoRecordAndFailsLookupsByName)
+{
+    db->Execute(QStringLiteral("delete from dic_device_status")).finish();
+    RecordingSink sink;
+    const Dictionary status = LoadDictionary(*db, QStringLiteral("dic_device_status"),
+                                             QStringLiteral("status"), QStringLiteral("statusname"), sink);
+    EXPECT_EQ(sink.messages, QStringList{QStringLiteral("no record")});
+    EXPECT_FALSE(status.IsAllocated());
+    try
+    {
+        IsDictionaryCode(QString(), status);
+        ADD_FAILURE() << "lookup in an empty dictionary succeeded";
+    }
+    catch (const CorvaneError& error)
+    {
+        EXPECT_TRUE(error.Message().contains(QStringLiteral("dic_device_status")));
+    }
+    EXPECT_THROW(
+        LoadDictionary(*db, QStringLiteral("dic_nothing"), QStringLiteral("a"), QStringLiteral("b"), sink),
+        CorvaneError);
+}
+
+TEST(PathAttributes, TellsFilesFoldersAndMissingPaths)
+{
+    TempDatabase temp;
+    EXPECT_EQ(PathAttributes(QString()), -1);
+    EXPECT_EQ(PathAttributes(temp.Folder() + QStringLiteral("none.dw")), -1);
+    EXPECT_EQ(PathAttributes(temp.Folder() + QStringLiteral("none/a.dw")), -1);
+    EXPECT_TRUE(PathAttributes(temp.settings.LocalPath) & 16);
+    const std::int16_t file = PathAttributes(temp.settings.LocalPath + QStringLiteral("wenwu.mdb"));
+    EXPECT_GE(file, 0);
+    EXPECT_FALSE(file & 16);
+}

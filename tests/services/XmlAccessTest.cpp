@@ -1,0 +1,132 @@
+#include "services/XmlAccess.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace
+{
+class XmlFiles : public ::testing::Test
+{
+protected:
+    QString Write(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = dir.path() + QLatin1Char('/') + name;
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+    QTemporaryDir dir;
+};
+
+const QByteArray kUnit =
+    "<?xml version=\"1.0\" encoding=\"GB2312\"?>"
+    "<CorpInfo><Basic><CorpID> U01 </CorpID><Name>\xb5\xa5\xce\xbb</Name></Basic>"
+    "<ReportInfo><ReportUser>\xd6\xec\xe9\x46\xbb\xf9 \x88\xd2\x86\xb4</ReportUser></ReportInfo>"
+    "</CorpInfo>";
+} // namespace
+
+TEST_F(XmlFiles, DecodesGbkOnlyCharactersInFilesDeclaredGb2312)
+{
+    XmlDocument doc = LoadXmlFile(Write(QStringLiteral("a.dw"), kUnit));
+    ASSERT_EQ(GetXmlError(), QString());
+    EXPECT_EQ(GetNodeText(doc.Root(), QStringLiteral("//CorpInfo/Basic/Name")), QStringLiteral("单位"));
+    EXPECT_EQ(GetNodeText(doc.Root(), QStringLiteral("//CorpInfo/ReportInfo/ReportUser")),
+              QStringLiteral("朱镕基 堃喆"));
+}
+
+TEST_F(XmlFiles, LoadErrorsGiveTheExactMessages)
+{
+    LoadXmlFile(QString());
+    EXPECT_EQ(GetXmlError(), QStringLiteral("无效文件名"));
+
+    const QString missing = dir.path() + QStringLiteral("/in/a.dw");
+    LoadXmlFile(missing);
+    EXPECT_EQ(GetXmlError(), QStringLiteral("无法打开指定文件") + missing);
+
+    const QString broken = Write(QStringLiteral("b.dw"), "<CorpInfo><Basic></CorpInfo>");
+    LoadXmlFile(broken);
+    EXPECT_EQ(GetXmlError(), QStringLiteral("无法打开指定文件") + broken);
+
+    const QString empty = Write(QStringLiteral("c.dw"), "");
+    LoadXmlFile(empty);
+    EXPECT_EQ(GetXmlError(), QStringLiteral("无法打开指定文件") + empty);
+
+    LoadXmlFile(Write(QStringLiteral("d.dw"), kUnit));
+    EXPECT_EQ(GetXmlError(), QString());
+}
+
+TEST_F(XmlFiles, ExternalEntitiesAreNotFetched)
+{
+    const QString secret = Write(QStringLiteral("secret.txt"), "TOPSECRET");
+    const QByteArray xxe = "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY x SYSTEM \"file://" +
+                           secret.toUtf8() + "\">]><CorpInfo><Basic><Name>&x;</Name></Basic></CorpInfo>";
+    XmlDocument doc = LoadXmlFile(Write(QStringLiteral("x.dw"), xxe));
+    EXPECT_FALSE(
+        GetNodeText(doc.Root(), QStringLiteral("//CorpInfo/Basic/Name")).contains(QStringLiteral("TOP")));
+}
+
+struct NodeTextCase
+{
+    const char* xml;
+    const char* xpath;
+    const char* expected;
+};
+
+class NodeText : public ::testing::TestWithParam<NodeTextCase>
+{
+};
+
+TEST_P(NodeText, ReadsTrimmedTextOfFirstMatch)
+{
+    XmlDocument doc;
+    ASSERT_TRUE(doc.ParseText(QByteArray(GetParam().xml)));
+    EXPECT_EQ(GetNodeText(doc.Root(), QString::fromUtf8(GetParam().xpath)),
+              QString::fromUtf8(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    XmlAccess, NodeText,
+    ::testing::Values(
+        NodeTextCase{"<R><A><B>x</B></A></R>", "//R/A/B", "x"},
+        NodeTextCase{"<R><A><B>   </B></A></R>", "//R/A/B", ""}, NodeTextCase{"<R><A/></R>", "//R/A/B", ""},
+        NodeTextCase{"<R><A><B>first</B><B>second</B></A><A><B>third</B></A></R>", "//R/A/B", "first"},
+        // The first B in document order is the one under the second A: ancestry is checked per candidate.
+        NodeTextCase{"<R><X><B>no</B></X><A><B>yes</B></A></R>", "//R/A/B", "yes"},
+        NodeTextCase{"<R><A><B><C> one </C><C>two </C></B></A></R>", "//R/A/B", "one two"},
+        NodeTextCase{"<R>\n  <A>\n    <B>\n      12.5\n    </B>\n  </A>\n</R>", "//R/A/B", "12.5"},
+        NodeTextCase{"<Outer><R><A><B>deep</B></A></R></Outer>", "//R/A/B", "deep"},
+        NodeTextCase{"<R><A><B>x</B></A></R>", "//A", "x"},
+        NodeTextCase{"<R xmlns=\"urn:x\"><A><B>x</B></A></R>", "//R/A/B", ""},
+        // Paths outside the plain form go through XPath itself.
+        NodeTextCase{"<R><A k=\"v\"><B>1</B></A><A><B>2</B></A></R>", "//A[2]/B", "2"},
+        NodeTextCase{"<R><A k=\"v\"><B>1</B></A></R>", "//A/@k", "v"},
+        NodeTextCase{"<R><A><B>1</B></A></R>", "//A[", ""}));
+
+TEST(XmlAccess, SetNodeTextReplacesTrimmedAndIgnoresMissingNodes)
+{
+    XmlDocument doc;
+    ASSERT_TRUE(doc.ParseText("<Config><ImportPath><Old>x</Old></ImportPath><LocalPath/></Config>"));
+    SetNodeText(doc.Root(), QStringLiteral("//Config/ImportPath"), QStringLiteral("  /out/ & <a> "));
+    SetNodeText(doc.Root(), QStringLiteral("//Config/Missing"), QStringLiteral("x"));
+    EXPECT_EQ(GetNodeText(doc.Root(), QStringLiteral("//Config/ImportPath")), QStringLiteral("/out/ & <a>"));
+    EXPECT_EQ(GetNodeText(doc.Root(), QStringLiteral("//Config/ImportPath/Old")), QString());
+    EXPECT_EQ(GetNodeText(doc.Root(), QStringLiteral("//Config/Missing")), QString());
+}
+
+TEST_F(XmlFiles, SaveErrorsGiveTheExactMessages)
+{
+    XmlDocument doc;
+    ASSERT_TRUE(doc.ParseText("<Config/>"));
+    EXPECT_FALSE(SaveXmlFile(doc, QString()));
+    EXPECT_EQ(GetXmlError(), QStringLiteral("未指定待保存得文件名"));
+
+    const QString target = dir.path() + QStringLiteral("/missing/c.pz");
+    EXPECT_FALSE(SaveXmlFile(doc, target));
+    EXPECT_TRUE(
+        GetXmlError().startsWith(QStringLiteral("无法保存指定文件") + target + QStringLiteral("\\n")));
+
+    EXPECT_TRUE(SaveXmlFile(doc, dir.path() + QStringLiteral("/c.pz")));
+    EXPECT_EQ(GetXmlError(), QString());
+}
