@@ -1,15 +1,40 @@
 #include "cli/Commands.h"
 
+#include "import/ImportProjectFiles.h"
+#include "import/ImportUnitFiles.h"
 #include "services/MessageSink.h"
 
-int ImportUnitsCommand(Settings&, const QStringList&, MessageSink& sink)
+#include <cstdio>
+
+namespace
 {
-    sink.Show(QStringLiteral("尚未提供单位信息导入"));
-    return 1;
+int UsageProblem(const QString& problem)
+{
+    const QByteArray bytes = (problem + QLatin1Char('\n')).toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    return 2;
 }
 
-int ImportProjectsCommand(Settings&, const QStringList&, MessageSink& sink)
+template <typename Batch>
+int RunBatch(Batch batch, const QString& extension, Settings& settings, const QStringList& arguments,
+             MessageSink& sink)
 {
-    sink.Show(QStringLiteral("尚未提供项目信息导入"));
-    return 1;
+    FileList files;
+    QString problem;
+    if (!FileListFromArguments(arguments, extension, files, problem))
+        return UsageProblem(problem);
+    // A file that failed, or one the batch never reached after a load error, makes the run fail.
+    const BatchCounts counts = batch(files, settings, sink);
+    return counts.failed == 0 && counts.imported == files.names.size() ? 0 : 1;
+}
+} // namespace
+
+int ImportUnitsCommand(Settings& settings, const QStringList& arguments, MessageSink& sink)
+{
+    return RunBatch(ImportUnitFiles, QStringLiteral("dw"), settings, arguments, sink);
+}
+
+int ImportProjectsCommand(Settings& settings, const QStringList& arguments, MessageSink& sink)
+{
+    return RunBatch(ImportProjectFiles, QStringLiteral("xm"), settings, arguments, sink);
 }

@@ -1,0 +1,48 @@
+#include "import/FileList.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+bool FileListFromArguments(const QStringList& arguments, const QString& extension, FileList& files,
+                           QString& problem)
+{
+    files = FileList();
+    if (arguments.isEmpty())
+    {
+        problem = QStringLiteral("未指定要导入的文件");
+        return false;
+    }
+    if (arguments.size() == 1 && QFileInfo(arguments.first()).isDir())
+    {
+        QDir dir(arguments.first());
+        files.folder = QDir::fromNativeSeparators(dir.absolutePath()) + QLatin1Char('/');
+        files.names =
+            dir.entryList({QStringLiteral("*.") + extension}, QDir::Files | QDir::Hidden, QDir::Name);
+        return true;
+    }
+    for (const QString& argument : arguments)
+    {
+        const QFileInfo info(argument);
+        if (info.isDir())
+        {
+            problem = QStringLiteral("只能给出一个文件夹，或同一文件夹中的文件:") + argument;
+            return false;
+        }
+        const QString folder = QDir::fromNativeSeparators(info.absolutePath()) + QLatin1Char('/');
+        if (files.names.isEmpty())
+            files.folder = folder;
+        else if (folder != files.folder)
+        {
+            problem = QStringLiteral("一次只能导入同一文件夹中的文件:") + argument;
+            return false;
+        }
+        files.names.append(info.fileName());
+    }
+    return true;
+}
+
+QString CompanionName(const QString& name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.left(dot + 1) + QStringLiteral("htm");
+}

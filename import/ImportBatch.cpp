@@ -1,0 +1,78 @@
+#include "import/ImportBatch.h"
+
+#include "import/FileMove.h"
+#include "services/CorvaneError.h"
+#include "services/Database.h"
+#include "services/MessageSink.h"
+#include "services/PathAttributes.h"
+#include "services/Settings.h"
+#include "services/XmlAccess.h"
+
+namespace
+{
+void MoveImportedFile(const QString& folder, const QString& name, const QString& localPath)
+{
+    MoveFileReplacing(folder + name, localPath + name);
+    const QString companion = CompanionName(name);
+    if (!companion.isEmpty() && PathAttributes(folder + companion) >= 0)
+        MoveFileReplacing(folder + companion, localPath + companion);
+}
+} // namespace
+
+BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Settings& settings,
+                        MessageSink& sink)
+{
+    std::unique_ptr<Database> db = OpenDatabase(settings);
+    kind.loadDictionaries(*db, sink);
+
+    const QString folder = WithTrailingSlash(files.folder);
+    const QString& localPath = settings.LocalPath;
+    const bool moveFiles = !localPath.isEmpty() && PathAttributes(localPath) >= 0 &&
+                           !IsSameFolder(folder.isEmpty() ? QStringLiteral(".") : folder, localPath);
+
+    BatchCounts counts;
+    for (const QString& name : files.names)
+    {
+        XmlDocument doc = LoadXmlFile(folder + name);
+        const QString loadError = GetXmlError();
+        if (!loadError.isEmpty())
+        {
+            sink.Show(loadError);
+            break;
+        }
+        const XmlNode root = doc.Root();
+        const QString key = kind.readKey(root);
+
+        bool ok = false;
+        {
+            // One transaction per file; what the sections wrote is kept even when a later one failed.
+            Transaction transaction(*db);
+            ok = kind.importDocument(*db, root, key, sink);
+            try
+            {
+                transaction.Commit();
+            }
+            catch (const CorvaneError& error)
+            {
+                sink.Show(QStringLiteral("保存") + name + QStringLiteral("的数据失败:") + error.Message());
+                ok = false;
+            }
+        }
+
+        if (ok && !(kind.keyRequired && key.isEmpty()))
+        {
+            if (moveFiles)
+                MoveImportedFile(folder, name, localPath);
+            ++counts.imported;
+        }
+        else
+        {
+            ++counts.failed;
+        }
+    }
+    db.reset();
+
+    sink.Show(kind.summaryTitle + QStringLiteral("\n倒入成功") + QString::number(counts.imported) +
+              QStringLiteral("个文件\n倒入失败") + QString::number(counts.failed) + QStringLiteral("个文件"));
+    return counts;
+}

@@ -1,0 +1,34 @@
+#include "import/SectionGuard.h"
+
+#include "services/Database.h"
+#include "services/FieldCopy.h"
+#include "services/Record.h"
+#include "services/XmlAccess.h"
+
+#include <optional>
+
+void SectionGuard::Fail(const QString& description)
+{
+    m_result = false;
+    m_sink.Show(m_prefix + m_id + QStringLiteral("信息失败:") + description);
+}
+
+void CopyMapping(const XmlNode& root, const FieldMapping& mapping, Record& record)
+{
+    if (mapping.dictionary)
+        CopyCodedField(root, mapping.xpath, record, mapping.column, *mapping.dictionary);
+    else
+        CopyField(root, mapping.xpath, record, mapping.column);
+}
+
+bool ImportSingleRecord(Database& db, const XmlNode& root, const QString& table, const QString& keyColumn,
+                        std::span<const FieldMapping> mappings, SectionGuard& guard)
+{
+    std::optional<Record> record;
+    if (!guard.Run([&] { record.emplace(Record::FindOrAdd(db, table, keyColumn, guard.Id())); }))
+        return false;
+    for (const FieldMapping& mapping : mappings)
+        guard.Run([&] { CopyMapping(root, mapping, *record); });
+    guard.Run([&] { record->Update(); });
+    return guard.Result();
+}
