@@ -1,0 +1,1 @@
+set(PROJECT_IMPORT_TESTS ImportProjectFilesTest.cpp)

@@ -1,0 +1,1 @@
+set(UNIT_IMPORT_TESTS ImportUnitFilesTest.cpp)
