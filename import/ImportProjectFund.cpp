@@ -1,7 +1,37 @@
 #include "import/ImportProjectFiles.h"
 
-// Placeholder until the section is written.
-bool ImportProjectFund(Database&, const XmlNode&, const QString&, const ProjectDictionaries&, MessageSink&)
+#include "import/ReplaceProjectRows.h"
+
+namespace
 {
-    return true;
+FixedRow YearRow(const QString& year)
+{
+    return {year,
+            {QStringLiteral("//Report/FundDemand/Demand/State/Year") + year, QStringLiteral("state")},
+            {QStringLiteral("//Report/FundDemand/Demand/Local/Year") + year, QStringLiteral("local")}};
+}
+} // namespace
+
+bool ImportProjectFund(Database& db, const XmlNode& root, const QString& projectKey,
+                       const ProjectDictionaries&, MessageSink& sink)
+{
+    static const FieldMapping kInvestment[] = {
+        {QStringLiteral("//Report/FundDemand/Investment/State"), QStringLiteral("stateinvest")},
+        {QStringLiteral("//Report/FundDemand/Investment/Local"), QStringLiteral("localinvest")},
+        {QStringLiteral("//Report/FundDemand/Investment/Other"), QStringLiteral("otherinvest")},
+        {QStringLiteral("//Report/FundDemand/Demand/Total"), QStringLiteral("totalfund")},
+    };
+    // The plan period is fixed: a year the file lacks still gets its row, one outside is not read.
+    static const FixedRow kYears[] = {
+        YearRow(QStringLiteral("2006")), YearRow(QStringLiteral("2007")), YearRow(QStringLiteral("2008")),
+        YearRow(QStringLiteral("2009")), YearRow(QStringLiteral("2010")),
+    };
+
+    // Each step goes on after a failed one: a refused investment amount still lets the years be written.
+    SectionGuard guard(QStringLiteral("导入项目"), projectKey, sink);
+    ImportSingleRecord(db, root, QStringLiteral("dat_project_fund"), QStringLiteral("projectid"), kInvestment,
+                       guard);
+    ReplaceProjectRows(db, root, QStringLiteral("dat_project_fund_detail"), QStringLiteral("year"), kYears,
+                       guard);
+    return guard.Result();
 }

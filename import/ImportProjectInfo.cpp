@@ -1,7 +1,32 @@
 #include "import/ImportProjectFiles.h"
 
-// Placeholder until the section is written.
-bool ImportProjectInfo(Database&, const XmlNode&, const QString&, const ProjectDictionaries&, MessageSink&)
+#include "import/SectionGuard.h"
+
+bool ImportProjectInfo(Database& db, const XmlNode& root, const QString& projectKey,
+                       const ProjectDictionaries& dictionaries, MessageSink& sink)
 {
-    return true;
+    // The unit id is kept beside the key as corpid: it links the project to its unit's row.
+    const FieldMapping mappings[] = {
+        {QStringLiteral("//Report/ReportInfo/CorpID"), QStringLiteral("corpid")},
+        {QStringLiteral("//Report/BasicInfo/ProjectName"), QStringLiteral("name")},
+        {QStringLiteral("//Report/BasicInfo/PreserveContent"), QStringLiteral("preserve")},
+        {QStringLiteral("//Report/BasicInfo/CurrentProblem"), QStringLiteral("problem")},
+        {QStringLiteral("//Report/BasicInfo/ProjectContent"), QStringLiteral("content")},
+        {QStringLiteral("//Report/BasicInfo/Remark"), QStringLiteral("remark")},
+        {QStringLiteral("//Report/ReportInfo/ReportDate"), QStringLiteral("reportdate")},
+        {QStringLiteral("//Report/BasicInfo/SalvageItem/NewDepotArea"), QStringLiteral("newdepotarea")},
+        {QStringLiteral("//Report/BasicInfo/SalvageItem/ProtectionContent"),
+         QStringLiteral("protectioncontent")},
+        {QStringLiteral("//Report/BasicInfo/SalvageItem/RelicProtectionArea"), QStringLiteral("rparea")},
+        {QStringLiteral("//Report/BasicInfo/SalvageItem/RelicProtectionContent"),
+         QStringLiteral("rpcontent")},
+        {QStringLiteral("//Report/BasicInfo/AssitantItem/ProtectionArea"), QStringLiteral("protectionarea")},
+        {QStringLiteral("//Report/BasicInfo/ProjectType"), QStringLiteral("type"),
+         &dictionaries.ProjectTypeDict},
+        {QStringLiteral("//Report/BasicInfo/ProjectAttribute"), QStringLiteral("attribute"),
+         &dictionaries.ProjectAttributeDict},
+    };
+    SectionGuard guard(QStringLiteral("导入项目"), projectKey, sink);
+    return ImportSingleRecord(db, root, QStringLiteral("dat_project_info"), QStringLiteral("projectid"),
+                              mappings, guard);
 }

@@ -1,13 +1,232 @@
 #include "import/ImportProjectFiles.h"
+#include "ProjectXml.h"
 #include "support/RecordingSink.h"
 #include "support/TempDatabase.h"
 
+#include <QDir>
+#include <QFile>
+#include <QProcess>
 #include <gtest/gtest.h>
 
-TEST(ImportProjectFiles, EmptyListShowsSummaryWithZeroCounts)
+namespace
 {
+QString Summary(int imported, int failed)
+{
+    return QStringLiteral("导入项目信息:操作完成！\n倒入成功%1个文件\n倒入失败%2个文件")
+        .arg(imported)
+        .arg(failed);
+}
+
+class ProjectBatch : public ::testing::Test
+{
+protected:
+    void Write(const QString& name, const ReportXml& xml)
+    {
+        temp.WriteFile(QStringLiteral("in/") + name, xml.Bytes());
+    }
+
+    BatchCounts Import(const QStringList& names)
+    {
+        return ImportProjectFiles(FileList{temp.settings.ImportPath, names}, temp.settings, sink);
+    }
+
+    int Count(const QString& table, const QString& key = QStringLiteral("U01_P07"))
+    {
+        return temp.Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE projectid = ?").arg(table), {key})
+            .toInt();
+    }
+
+    QVariant Scalar(const QString& sql) { return temp.Scalar(sql); }
+
+    bool InImportFolder(const QString& name) const { return QFile::exists(temp.settings.ImportPath + name); }
+    bool InLocalFolder(const QString& name) const { return QFile::exists(temp.settings.LocalPath + name); }
+
     TempDatabase temp;
     RecordingSink sink;
-    ImportProjectFiles(FileList{temp.settings.ImportPath, {}}, temp.settings, sink);
-    EXPECT_EQ(sink.messages, QStringList{QStringLiteral("导入项目信息:操作完成！\n倒入成功0个文件\n倒入失败0个文件")});
+};
+
+ReportXml Project()
+{
+    return ReportXml::Project(QStringLiteral("U01"), QStringLiteral("P07"));
+}
+
+// A project file with a value in every section.
+ReportXml FullProject(const QString& name, const QString& amount)
+{
+    return Project()
+        .Set(QStringLiteral("Report/BasicInfo/ProjectName"), name)
+        .Set(QStringLiteral("Report/FundDemand/Investment/State"), amount)
+        .Set(QStringLiteral("Report/FundDemand/Demand/State/Year2008"), amount)
+        .Set(QStringLiteral("Report/BudgetDetail/UnEarth/UnEarth/Total"), amount);
+}
+} // namespace
+
+TEST_F(ProjectBatch, ImportsUnderTheKeyOfUnitThenProjectAndMovesTheFile)
+{
+    Write(QStringLiteral("p1.xm"), FullProject(QStringLiteral("古塔维修"), QStringLiteral("8")));
+    temp.WriteFile(QStringLiteral("in/p1.htm"), "<html/>");
+
+    const BatchCounts counts = Import({QStringLiteral("p1.xm")});
+
+    EXPECT_EQ(counts.imported, 1);
+    EXPECT_EQ(sink.messages, QStringList{Summary(1, 0)});
+    EXPECT_EQ(Count(QStringLiteral("dat_project_info")), 1);
+    EXPECT_EQ(Count(QStringLiteral("dat_project_fund")), 1);
+    EXPECT_EQ(Count(QStringLiteral("dat_project_fund_detail")), 5);
+    EXPECT_EQ(Count(QStringLiteral("dat_project_budget")), 28);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT corpid FROM dat_project_info")).toString(),
+              QStringLiteral("U01"));
+    EXPECT_FALSE(InImportFolder(QStringLiteral("p1.xm")));
+    EXPECT_TRUE(InLocalFolder(QStringLiteral("p1.xm")));
+    EXPECT_TRUE(InLocalFolder(QStringLiteral("p1.htm")));
+}
+
+TEST_F(ProjectBatch, ReimportLeavesOneSetOfRowsHoldingTheSecondFilesValues)
+{
+    Write(QStringLiteral("p1.xm"), FullProject(QStringLiteral("旧名"), QStringLiteral("8")));
+    Import({QStringLiteral("p1.xm")});
+    Write(QStringLiteral("p1.xm"), FullProject(QStringLiteral("新名"), QStringLiteral("9")));
+    Import({QStringLiteral("p1.xm")});
+
+    EXPECT_EQ(sink.messages.last(), Summary(1, 0));
+    EXPECT_EQ(Count(QStringLiteral("dat_project_info")), 1);
+    EXPECT_EQ(Count(QStringLiteral("dat_project_fund")), 1);
+    EXPECT_EQ(Count(QStringLiteral("dat_project_fund_detail")), 5);
+    EXPECT_EQ(Count(QStringLiteral("dat_project_budget")), 28);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT name FROM dat_project_info")).toString(), QStringLiteral("新名"));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT stateinvest FROM dat_project_fund")).toDouble(), 9.0);
+    EXPECT_EQ(
+        Scalar(QStringLiteral("SELECT state FROM dat_project_fund_detail WHERE year = 2008")).toDouble(),
+        9.0);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT total FROM dat_project_budget WHERE type = 22")).toDouble(), 9.0);
+}
+
+TEST_F(ProjectBatch, FileWithoutFundDemandOrBudgetDetailGetsAllRowsWithNullAmounts)
+{
+    Write(QStringLiteral("p1.xm"), Project());
+
+    EXPECT_EQ(Import({QStringLiteral("p1.xm")}).imported, 1);
+    EXPECT_EQ(Count(QStringLiteral("dat_project_fund_detail")), 5);
+    EXPECT_EQ(Count(QStringLiteral("dat_project_budget")), 28);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM dat_project_fund_detail "
+                                    "WHERE state IS NULL AND local IS NULL AND year BETWEEN 2006 AND 2010"))
+                  .toInt(),
+              5);
+    EXPECT_EQ(Scalar(QStringLiteral(
+                         "SELECT count(*) FROM dat_project_budget WHERE total IS NULL AND state IS NULL"))
+                  .toInt(),
+              28);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM dat_project_fund WHERE stateinvest IS NULL "
+                                    "AND localinvest IS NULL AND otherinvest IS NULL AND totalfund IS NULL"))
+                  .toInt(),
+              1);
+}
+
+TEST_F(ProjectBatch, FailingThirdSectionKeepsTheEarlierSectionsAndLeavesTheFile)
+{
+    Write(QStringLiteral("p1.xm"),
+          FullProject(QStringLiteral("古塔维修"), QStringLiteral("8"))
+              .Set(QStringLiteral("Report/BudgetDetail/RelicPurchase/State"), QStringLiteral("待定")));
+
+    const BatchCounts counts = Import({QStringLiteral("p1.xm")});
+
+    EXPECT_EQ(counts.failed, 1);
+    ASSERT_EQ(sink.messages.size(), 2);
+    EXPECT_TRUE(sink.messages[0].startsWith(QStringLiteral("导入项目U01_P07信息失败:")));
+    EXPECT_EQ(sink.messages[1], Summary(0, 1));
+    EXPECT_EQ(Count(QStringLiteral("dat_project_info")), 1);
+    EXPECT_EQ(Count(QStringLiteral("dat_project_fund")), 1);
+    EXPECT_EQ(Count(QStringLiteral("dat_project_fund_detail")), 5);
+    EXPECT_TRUE(InImportFolder(QStringLiteral("p1.xm")));
+    EXPECT_FALSE(InLocalFolder(QStringLiteral("p1.xm")));
+}
+
+TEST_F(ProjectBatch, FailedRowReplacementKeepsTheOldRowsAndTheFile)
+{
+    Write(QStringLiteral("p1.xm"), FullProject(QStringLiteral("旧名"), QStringLiteral("8")));
+    Import({QStringLiteral("p1.xm")});
+    temp.Open()
+        ->Execute(QStringLiteral("CREATE TRIGGER t BEFORE INSERT ON dat_project_budget WHEN NEW.type = 72 "
+                                 "BEGIN SELECT RAISE(ABORT, '拒绝'); END"))
+        .finish();
+    sink.messages.clear();
+
+    Write(QStringLiteral("p1.xm"), FullProject(QStringLiteral("新名"), QStringLiteral("9")));
+    const BatchCounts counts = Import({QStringLiteral("p1.xm")});
+
+    EXPECT_EQ(counts.failed, 1);
+    EXPECT_EQ(sink.messages, (QStringList{QStringLiteral("导入项目U01_P07信息失败:拒绝"), Summary(0, 1)}));
+    EXPECT_EQ(Count(QStringLiteral("dat_project_budget")), 28);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT total FROM dat_project_budget WHERE type = 22")).toDouble(), 8.0);
+    EXPECT_TRUE(InImportFolder(QStringLiteral("p1.xm")));
+}
+
+TEST_F(ProjectBatch, MissingFirstFileEndsTheBatchBeforeTheSecond)
+{
+    Write(QStringLiteral("p2.xm"), Project());
+
+    const BatchCounts counts = Import({QStringLiteral("p1.xm"), QStringLiteral("p2.xm")});
+
+    EXPECT_EQ(counts.imported + counts.failed, 0);
+    EXPECT_EQ(sink.messages, (QStringList{QStringLiteral("无法打开指定文件") + temp.settings.ImportPath +
+                                              QStringLiteral("p1.xm"),
+                                          Summary(0, 0)}));
+    EXPECT_TRUE(InImportFolder(QStringLiteral("p2.xm")));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM dat_project_info")).toInt(), 0);
+}
+
+TEST_F(ProjectBatch, KeyIsAnUnderscoreWhenBothIdsAreMissing)
+{
+    Write(QStringLiteral("p1.xm"), ReportXml().Set(QStringLiteral("Report/BasicInfo/ProjectName"), "无编号"));
+
+    EXPECT_EQ(Import({QStringLiteral("p1.xm")}).imported, 1);
+    EXPECT_EQ(Count(QStringLiteral("dat_project_info"), QStringLiteral("_")), 1);
+    EXPECT_EQ(Count(QStringLiteral("dat_project_budget"), QStringLiteral("_")), 28);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT corpid FROM dat_project_info")).toString(), QString());
+}
+
+TEST_F(ProjectBatch, TwoProjectsOfOneUnitGiveTwoRowsWithTheSameUnit)
+{
+    Write(QStringLiteral("p1.xm"), ReportXml::Project(QStringLiteral("U01"), QStringLiteral("P07")));
+    Write(QStringLiteral("p2.xm"), ReportXml::Project(QStringLiteral("U01"), QStringLiteral("P08")));
+
+    EXPECT_EQ(Import({QStringLiteral("p1.xm"), QStringLiteral("p2.xm")}).imported, 2);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM dat_project_info WHERE corpid = 'U01'")).toInt(),
+              2);
+    EXPECT_EQ(Count(QStringLiteral("dat_project_budget"), QStringLiteral("U01_P08")), 28);
+}
+
+TEST_F(ProjectBatch, ReadsAFileDeclaredGb2312)
+{
+    QFile::copy(QStringLiteral(CORVANE_TEST_DATA "/project.xm"),
+                temp.settings.ImportPath + QStringLiteral("p.xm"));
+
+    EXPECT_EQ(Import({QStringLiteral("p.xm")}).imported, 1);
+    const QString key = QStringLiteral("3201000001_XM000001");
+    EXPECT_EQ(temp.Scalar(QStringLiteral("SELECT name FROM dat_project_info WHERE projectid = ?"), {key})
+                  .toString(),
+              QStringLiteral("古城墙管理处古建筑维修工程"));
+    EXPECT_EQ(temp.Scalar(QStringLiteral("SELECT remark FROM dat_project_info WHERE projectid = ?"), {key})
+                  .toString(),
+              QStringLiteral("联系人：谢旸"));
+    EXPECT_EQ(Count(QStringLiteral("dat_project_budget"), key), 28);
+}
+
+TEST_F(ProjectBatch, CommandLineImportsEveryProjectFileOfAFolderInNameOrder)
+{
+    // Same key in both: the file taken last decides the values.
+    Write(QStringLiteral("b.xm"), FullProject(QStringLiteral("后"), QStringLiteral("2")));
+    Write(QStringLiteral("a.xm"), FullProject(QStringLiteral("先"), QStringLiteral("1")));
+    temp.WriteFile(QStringLiteral("in/c.dw"), "<CorpInfo/>");
+
+    QProcess cli;
+    cli.start(QStringLiteral(CORVANE_CLI),
+              {QStringLiteral("--app-folder"), temp.settings.AppFolder, QStringLiteral("--local-path"),
+               temp.settings.LocalPath, QStringLiteral("import-projects"), temp.settings.ImportPath});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    EXPECT_TRUE(QString::fromUtf8(cli.readAllStandardOutput()).contains(Summary(2, 0)));
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT name FROM dat_project_info")).toString(), QStringLiteral("后"));
+    EXPECT_TRUE(InImportFolder(QStringLiteral("c.dw")));
 }
