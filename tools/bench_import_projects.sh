@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Project import benchmark: generates project files (and the one unit they need), imports them
+# with corvane-cli import-projects DIR into a fresh database (one transaction per file, 35 rows
+# per file) and prints files per second and peak memory. A smaller batch runs first so that
+# memory growing with the batch shows. Builds nothing.
+# Usage: tools/bench_import_projects.sh [BUILD_DIR]   (sizes: PROJECT_BENCH_SIZES="1000 10000")
+set -euo pipefail
+build=${1:-build}
+sizes=${PROJECT_BENCH_SIZES:-"1000 10000"}
+rounds=${PROJECT_BENCH_ROUNDS:-3}
+cli="$build/cli/corvane-cli"
+samples="$build/tools/corvane-samples"
+for tool in "$cli" "$samples" /usr/bin/time; do
+  [ -x "$tool" ] || { echo "missing $tool: build first (cmake --build $build)" >&2; exit 2; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+run() { # files, round -> "seconds peak-kB"
+  local n=$1 dir="$work/$1-$2"
+  mkdir -p "$dir/app" "$dir/in" "$dir/local"
+  printf '<?xml version="1.0" encoding="GB2312"?><Config><ImportPath>%s/in/</ImportPath><LocalPath>%s/local/</LocalPath><DataSource/></Config>' \
+    "$dir" "$dir" >"$dir/app/config.pz"
+  "$samples" --units 1 --projects "$n" --seed 11 "$dir/in" >/dev/null
+  "$cli" --app-folder "$dir/app" init-db >/dev/null
+  sync
+  /usr/bin/time -v -o "$dir/time" "$cli" --app-folder "$dir/app" import-projects "$dir/in" >"$dir/out"
+  grep -q "倒入成功${n}个文件" "$dir/out" || { echo "import of $n files failed:" >&2; tail -5 "$dir/out" >&2; exit 1; }
+  local moved
+  moved=$(find "$dir/local" -name '*.xm' | wc -l)
+  [ "$moved" -eq "$n" ] || { echo "only $moved of $n files moved" >&2; exit 1; }
+  awk -F': ' '
+    /Elapsed \(wall clock\)/ { t = $2; k = split(t, p, ":"); s = 0; for (i = 1; i <= k; i++) s = s * 60 + p[i] }
+    /Maximum resident set size/ { kb = $2 }
+    END { print s, kb }' "$dir/time"
+  rm -rf "$dir"
+}
+
+echo "import-projects: $(nproc) cores, SQLite WAL, one commit per file, 35 rows per file, files moved into LocalPath"
+printf '%8s %10s %12s %14s\n' files seconds files/s "peak RSS MiB"
+for n in $sizes; do
+  best=""
+  for round in $(seq "$rounds"); do # best of several: other work on a shared machine only slows a run
+    result=$(run "$n" "$round")
+    if [ -z "$best" ] || awk -v a="${result% *}" -v b="${best% *}" 'BEGIN { exit !(a < b) }'; then
+      best=$result
+    fi
+  done
+  read -r seconds kb <<<"$best"
+  awk -v n="$n" -v s="$seconds" -v kb="$kb" \
+    'BEGIN { printf "%8d %10.2f %12.0f %14.1f\n", n, s, (s > 0 ? n / s : 0), kb / 1024 }'
+done
