@@ -19,7 +19,8 @@ struct FixedRow
 };
 
 // Replaces the rows of the project guard.Id() in table: deletes them, then adds one row per
-// fixed row, in order, with projectid, codeColumn = the code text and the two copies. The
+// fixed row, in order, with projectid, codeColumn = the code text and the two copies (every row
+// copies into the same two columns). The
 // delete and the additions are one unit: when the delete or an addition fails, the project
 // keeps exactly its old rows. A copy the column refuses is reported and leaves that column
 // empty in its row; the rows are still written. Returns guard.Result().
