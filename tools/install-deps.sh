@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite
   libxml2-dev libgsf-1-dev
   libgtest-dev googletest
-  python3 python3-xlrd gnumeric time sqlite3
+  python3 python3-xlrd gnumeric python3-xlwt time sqlite3
 )
 
 missing=()

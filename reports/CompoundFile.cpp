@@ -1,0 +1,154 @@
+#include "reports/CompoundFile.h"
+
+#include "services/CorvaneError.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-memory.h>
+#include <gsf/gsf-outfile-msole.h>
+#include <gsf/gsf-outfile.h>
+#include <gsf/gsf-output-memory.h>
+#include <gsf/gsf-utils.h>
+#include <mutex>
+
+namespace
+{
+void InitGsf()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { gsf_init(); });
+}
+
+// Copies the children of one storage, recursively. The child at skipIndex is left out, the child
+// at replaceIndex gets replacement as its bytes. Each child is closed before the next is opened:
+// libgsf cannot have two large streams open at once.
+bool CopyStorage(GsfInfile* in, GsfOutfile* out, int replaceIndex, const QByteArray* replacement,
+                 int skipIndex)
+{
+    const int count = gsf_infile_num_children(in);
+    for (int i = 0; i < count; ++i)
+    {
+        if (i == skipIndex)
+            continue;
+        const char* name = gsf_infile_name_by_index(in, i);
+        GsfInput* child = gsf_infile_child_by_index(in, i);
+        if (child == nullptr)
+            return false;
+        const bool isStorage = GSF_IS_INFILE(child) && gsf_infile_num_children(GSF_INFILE(child)) >= 0;
+        GsfOutput* outChild = gsf_outfile_new_child(out, name, isStorage);
+        bool ok = outChild != nullptr;
+        if (ok && isStorage)
+        {
+            guint8 classId[16];
+            if (gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(child), classId))
+                gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(outChild), classId);
+            ok = CopyStorage(GSF_INFILE(child), GSF_OUTFILE(outChild), -1, nullptr, -1);
+        }
+        else if (ok && i == replaceIndex)
+            ok = gsf_output_write(outChild, gsf_off_t(replacement->size()),
+                                  reinterpret_cast<const guint8*>(replacement->constData()));
+        else if (ok)
+            ok = gsf_input_copy(child, outChild);
+        if (outChild != nullptr)
+        {
+            ok = gsf_output_close(outChild) && ok;
+            g_object_unref(outChild);
+        }
+        g_object_unref(child);
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+CompoundFile::CompoundFile(const QString& path)
+{
+    InitGsf();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw CorvaneError("无法打开工作簿:" + path);
+    m_bytes = file.readAll();
+    file.close();
+
+    GsfInput* input = gsf_input_memory_new(reinterpret_cast<const guint8*>(m_bytes.constData()),
+                                           gsf_off_t(m_bytes.size()), FALSE);
+    GError* error = nullptr;
+    m_root = input != nullptr ? gsf_infile_msole_new(input, &error) : nullptr;
+    if (input != nullptr)
+        g_object_unref(input); // the infile keeps its own reference
+    if (error != nullptr)
+        g_error_free(error);
+    if (m_root == nullptr)
+        throw CorvaneError("不是有效的 Excel 97-2003 工作簿:" + path);
+
+    // Stream names compare without case in compound files; libgsf's lookup by name does not.
+    const int count = gsf_infile_num_children(m_root);
+    for (int i = 0; i < count; ++i)
+    {
+        const char* name = gsf_infile_name_by_index(m_root, i);
+        if (name != nullptr && g_ascii_strcasecmp(name, "Workbook") == 0 && m_workbookIndex < 0)
+            m_workbookIndex = i;
+        else if (name != nullptr && g_ascii_strcasecmp(name, "Book") == 0 && m_bookIndex < 0)
+            m_bookIndex = i;
+    }
+    if (m_workbookIndex < 0)
+    {
+        g_object_unref(m_root);
+        m_root = nullptr;
+        if (m_bookIndex >= 0)
+            throw CorvaneError("不支持 Excel 5.0/95 工作簿，请另存为 Excel 97-2003 格式:" + path);
+        throw CorvaneError("不是有效的 Excel 97-2003 工作簿:" + path);
+    }
+    GsfInput* stream = gsf_infile_child_by_index(m_root, m_workbookIndex);
+    bool ok =
+        stream != nullptr && !(GSF_IS_INFILE(stream) && gsf_infile_num_children(GSF_INFILE(stream)) >= 0);
+    if (ok)
+    {
+        const gsf_off_t size = gsf_input_size(stream);
+        m_workbook.resize(qsizetype(size));
+        ok = size == 0 || gsf_input_read(stream, size_t(size), reinterpret_cast<guint8*>(m_workbook.data()));
+    }
+    if (stream != nullptr)
+        g_object_unref(stream);
+    if (!ok)
+    {
+        g_object_unref(m_root);
+        m_root = nullptr;
+        throw CorvaneError("不是有效的 Excel 97-2003 工作簿:" + path);
+    }
+}
+
+CompoundFile::~CompoundFile()
+{
+    if (m_root != nullptr)
+        g_object_unref(m_root);
+}
+
+void CompoundFile::Save(const QString& path, const QByteArray& workbook) const
+{
+    GsfOutput* sink = gsf_output_memory_new();
+    GsfOutfile* out = gsf_outfile_msole_new(sink);
+    guint8 classId[16];
+    if (gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(m_root), classId))
+        gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(out), classId);
+    bool ok = CopyStorage(m_root, out, m_workbookIndex, &workbook, m_bookIndex);
+    ok = gsf_output_close(GSF_OUTPUT(out)) && ok;
+    QByteArray bytes;
+    if (ok)
+        bytes =
+            QByteArray(reinterpret_cast<const char*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink))),
+                       qsizetype(gsf_output_size(sink)));
+    g_object_unref(out);
+    g_object_unref(sink);
+    if (!ok)
+        throw CorvaneError("无法保存工作簿:" + path);
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw CorvaneError("无法保存工作簿:" + path + "（" + file.errorString() + "）");
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        throw CorvaneError("无法保存工作簿:" + path + "（" + file.errorString() + "）");
+}

@@ -1,0 +1,67 @@
+#include "reports/CellValue.h"
+
+#include <QLocale>
+#include <gtest/gtest.h>
+
+namespace
+{
+struct RkCase
+{
+    quint32 rk;
+    double value;
+};
+
+class DecodeRk : public ::testing::TestWithParam<RkCase>
+{
+};
+
+TEST_P(DecodeRk, GivesTheNumberThatXlrdReads)
+{
+    EXPECT_DOUBLE_EQ(::DecodeRk(GetParam().rk), GetParam().value);
+}
+
+// Integer RKs shift arithmetically (negative numbers stay negative); bit 0 divides by 100;
+// float RKs hold the top 30 bits of a double.
+INSTANTIATE_TEST_SUITE_P(Codes, DecodeRk,
+                         ::testing::Values(RkCase{0x00000002u, 0}, RkCase{(100u << 2) | 2, 100},
+                                           RkCase{quint32(-7 << 2) | 2, -7}, RkCase{(1234u << 2) | 3, 12.34},
+                                           RkCase{quint32(-725 << 2) | 3, -7.25}, RkCase{0x3FF00000u, 1.0},
+                                           RkCase{0x3FF00001u, 0.01}, RkCase{0xC0040000u, -2.5},
+                                           RkCase{0x405EC000u, 123.0}, RkCase{0x7FFFFFFEu, 536870911},
+                                           RkCase{0x80000002u, -536870912}));
+
+struct NumberCase
+{
+    double value;
+    const char* text;
+};
+
+class FormatCellNumber : public ::testing::TestWithParam<NumberCase>
+{
+};
+
+TEST_P(FormatCellNumber, WritesPlainDecimalTextWhateverTheLocale)
+{
+    for (const char* name : {"C", "de_DE", "zh_CN", "fr_FR"})
+    {
+        QLocale::setDefault(QLocale(name));
+        EXPECT_EQ(::FormatCellNumber(GetParam().value).toStdString(), GetParam().text) << name;
+    }
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST_P(FormatCellNumber, ReadsBackAsTheSameDouble)
+{
+    EXPECT_EQ(::FormatCellNumber(GetParam().value).toDouble(), GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, FormatCellNumber,
+                         ::testing::Values(NumberCase{0.1, "0.1"}, NumberCase{118, "118"},
+                                           NumberCase{-7.25, "-7.25"}, NumberCase{100000, "100000"},
+                                           NumberCase{1234567.5, "1234567.5"},
+                                           NumberCase{0.1 + 0.2, "0.30000000000000004"},
+                                           NumberCase{1e20, "100000000000000000000"},
+                                           NumberCase{1e21, "1e+21"}, NumberCase{0.000001, "0.000001"},
+                                           NumberCase{2.5e-7, "2.5e-07"}, NumberCase{-0.0, "0"},
+                                           NumberCase{12345678.1234, "12345678.1234"}));
+} // namespace
