@@ -9,7 +9,7 @@ import xlrd
 result = {}
 for path in sys.argv[1:]:
     try:
-        book = xlrd.open_workbook(path, formatting_info=True)
+        book = xlrd.open_workbook(path, formatting_info=True, ragged_rows=True)
     except Exception as error:  # reported to the test, which fails on it
         result[path] = {'error': repr(error)}
         continue
