@@ -321,3 +321,33 @@ INSTANTIATE_TEST_SUITE_P(
                            "BEGIN SELECT RAISE(ABORT, '拒绝'); END",
                            "Report/FundDemand/Demand/State/Year2006", "state"}),
     [](const ::testing::TestParamInfo<ReplacementFailure>& param) { return std::string(param.param.name); });
+
+TEST(ProjectKey, JoinsTrimmedUnitIdAndProjectIdWithAnUnderscore)
+{
+    struct Case
+    {
+        QString corpId; // null: element left out
+        QString projectId;
+        QString key;
+    };
+    const Case cases[] = {
+        {QStringLiteral("U01"), QStringLiteral("P07"), QStringLiteral("U01_P07")},
+        {QStringLiteral(" U01\n"), QStringLiteral("\tP07 "), QStringLiteral("U01_P07")},
+        {QString(), QStringLiteral("P07"), QStringLiteral("_P07")},
+        {QStringLiteral("U01"), QString(), QStringLiteral("U01_")},
+        {QString(), QString(), QStringLiteral("_")},
+        {QStringLiteral("O'Neil"), QStringLiteral("1"), QStringLiteral("O'Neil_1")},
+    };
+    for (const Case& c : cases)
+    {
+        ReportXml xml;
+        xml.Set(QStringLiteral("Report/BasicInfo/ProjectName"), QStringLiteral("古塔"));
+        if (!c.corpId.isNull())
+            xml.Set(QStringLiteral("Report/ReportInfo/CorpID"), c.corpId);
+        if (!c.projectId.isNull())
+            xml.Set(QStringLiteral("Report/BasicInfo/ProjectID"), c.projectId);
+        XmlDocument doc;
+        ASSERT_TRUE(doc.ParseText(xml.Bytes()));
+        EXPECT_EQ(ProjectKey(doc.Root()), c.key) << c.key.toStdString();
+    }
+}
