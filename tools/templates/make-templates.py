@@ -23,7 +23,7 @@ STATUS_COLUMNS = ['良好', '一般', '差', '无']  # status 3, 2, 1, 0
 
 BORDER = 'borders: left thin, right thin, top thin, bottom thin;'
 FONT = 'font: name 宋体, height 200;'
-TITLE = xlwt.easyxf('font: name 黑体, bold on, height 320; align: horiz center, vert center')
+TITLE = xlwt.easyxf('font: name 黑体, bold on, height 320; align: horiz left, vert center')
 NOTE = xlwt.easyxf(FONT + 'align: horiz left, vert center')
 HEADER = xlwt.easyxf('font: name 宋体, bold on, height 200; align: horiz center, vert center, wrap on;'
                      'pattern: pattern solid, fore_colour gray25;' + BORDER)
@@ -61,6 +61,7 @@ def head(ws, r1, c1, r2, c2, text, style=HEADER):
 
 
 def title(ws, text, last_col, note=AMOUNT_NOTE):
+    ws.portrait = False
     ws.write_merge(0, 0, 0, last_col, text, TITLE)
     ws.row(0).height_mismatch = True
     ws.row(0).height = 600
@@ -271,7 +272,7 @@ def fund_detail_sheet(wb):
         ws.write(row, 0, text, TOTAL_LABEL if bold else LABEL)
     data_cells(ws, [r for r in range(4, 28) if r != 24], range(1, last + 1), lambda c: COUNT if c == 1 else AMOUNT)
     data_cells(ws, [24], range(1, last + 1), lambda c: LABEL)
-    widths(ws, {0: 44})
+    widths(ws, {0: 60})
     for col in range(1, last + 1):
         ws.col(col).width = 11 * 256
     freeze(ws, 4, 1)
@@ -312,7 +313,7 @@ def security_sheet(wb):
         ws.write(13 + k, 1, '全部类型', LABEL)
     data_cells(ws, range(3, 16), range(2, last + 1),
                lambda c: AREA if c == 3 else AMOUNT if c == 29 else COUNT)
-    widths(ws, {0: 30, 1: 22})
+    widths(ws, {0: 40, 1: 22})
     for col in range(2, last + 1):
         ws.col(col).width = 9 * 256
     ws.row(2).height_mismatch = True
