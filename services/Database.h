@@ -51,8 +51,16 @@ public:
 private:
     QString m_name;
     QSqlDatabase m_db;
-    QHash<QString, QSqlQuery*> m_statements;
+    struct Statement
+    {
+        QSqlQuery* query;
+        qsizetype parameters;
+    };
+    Statement& PreparedStatement(const QString& sql);
+
+    QHash<QString, Statement> m_statements;
     QHash<QString, QHash<QString, ColumnKind>> m_columns;
+    mutable QHash<QString, QString> m_quotedNames;
 };
 
 // The description of a failed statement, as an operator should read it.

@@ -5,6 +5,7 @@
 
 #include <QSqlRecord>
 
+#include <charconv>
 #include <cmath>
 
 namespace
@@ -12,6 +13,38 @@ namespace
 QString Refusal(const QString& column, const QString& text, const QString& expected)
 {
     return QStringLiteral("字段%1不能接受值\"%2\"(应为%3)").arg(column, text, expected);
+}
+// Report files hold plain decimals; reading them without Qt's locale-aware conversion saves most
+// of the cost of a copy. Anything else is left to QString, so the accepted forms stay the same.
+template <typename Number> bool ReadPlainNumber(const QString& text, Number& value)
+{
+    char buffer[40];
+    if (text.size() >= qsizetype(sizeof buffer))
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i)
+    {
+        const char16_t c = text[i].unicode();
+        if (c > 0x7f)
+            return false;
+        buffer[i] = char(c);
+    }
+    const char* end = buffer + text.size();
+    const auto [stop, error] = std::from_chars(buffer, end, value);
+    return error == std::errc() && stop == end;
+}
+
+qlonglong ReadInteger(const QString& text, bool& ok)
+{
+    qlonglong value = 0;
+    ok = ReadPlainNumber(text, value);
+    return ok ? value : text.toLongLong(&ok);
+}
+
+double ReadReal(const QString& text, bool& ok)
+{
+    double value = 0;
+    ok = ReadPlainNumber(text, value);
+    return ok ? value : text.toDouble(&ok);
 }
 } // namespace
 
@@ -40,62 +73,73 @@ Record Record::AddNew(Database& db, const QString& table)
     return record;
 }
 
-void Record::CheckColumn(const QString& column) const
+ColumnKind Record::CheckColumn(const QString& column) const
 {
-    if (!m_db->Columns(m_table).contains(column))
+    const QHash<QString, ColumnKind>& kinds = m_db->Columns(m_table);
+    auto found = kinds.constFind(column);
+    if (found == kinds.constEnd())
         throw CorvaneError(QStringLiteral("表%1中没有字段%2").arg(m_table, column));
+    return *found;
 }
 
 void Record::SetText(const QString& column, const QString& text)
 {
     const QString name = column.toLower();
-    CheckColumn(name);
-    const ColumnKind kind = m_db->Columns(m_table).value(name);
+    const ColumnKind kind = CheckColumn(name);
     if (kind == ColumnKind::Text)
     {
-        SetValue(name, text);
+        // A missing element reads as a null text; the column still gets the empty text, not NULL.
+        Assign(name, text.isNull() ? QStringLiteral("") : text);
         return;
     }
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
     {
-        SetValue(name, QVariant(kind == ColumnKind::Integer ? QMetaType(QMetaType::LongLong)
-                                                            : QMetaType(QMetaType::Double)));
+        Assign(name, QVariant(kind == ColumnKind::Integer ? QMetaType(QMetaType::LongLong)
+                                                          : QMetaType(QMetaType::Double)));
         return;
     }
     bool ok = false;
     if (kind == ColumnKind::Integer)
     {
-        qlonglong whole = trimmed.toLongLong(&ok);
+        qlonglong whole = ReadInteger(trimmed, ok);
         if (!ok)
         {
             // "12.0" is a whole number written by a spreadsheet; "12.5" is not.
-            const double number = trimmed.toDouble(&ok);
+            const double number = ReadReal(trimmed, ok);
             ok = ok && std::isfinite(number) && number == std::floor(number) && std::fabs(number) < 9.0e15;
             whole = ok ? qlonglong(number) : 0;
         }
         if (!ok)
             throw CorvaneError(Refusal(name, text, QStringLiteral("整数")));
-        SetValue(name, whole);
+        Assign(name, whole);
         return;
     }
-    const double number = trimmed.toDouble(&ok);
+    const double number = ReadReal(trimmed, ok);
     if (!ok || !std::isfinite(number))
         throw CorvaneError(Refusal(name, text, QStringLiteral("数字")));
-    SetValue(name, number);
+    Assign(name, number);
 }
 
 void Record::SetValue(const QString& column, const QVariant& value)
 {
     const QString name = column.toLower();
     CheckColumn(name);
-    const qsizetype index = m_columns.indexOf(name);
-    if (index >= 0)
+    Assign(name, value);
+}
+
+void Record::Assign(const QString& column, const QVariant& value)
+{
+    for (qsizetype i = 0; i < m_columns.size(); ++i)
     {
-        m_values[index] = value;
-        return;
+        const QString& known = m_columns[i];
+        if (known.size() == column.size() && (known.constData() == column.constData() || known == column))
+        {
+            m_values[i] = value;
+            return;
+        }
     }
-    m_columns.append(name);
+    m_columns.append(column);
     m_values.append(value);
 }
 
@@ -107,30 +151,46 @@ QVariant Record::Value(const QString& column) const
 
 void Record::Update()
 {
-    QStringList names;
-    for (const QString& column : m_columns)
-        names.append(m_db->QuoteName(column));
-    QVariantList values(m_values.begin(), m_values.end());
+    const QLatin1Char comma(',');
     QString sql;
+    sql.reserve(48 + 24 * m_columns.size());
     if (m_isNew)
     {
-        if (names.isEmpty())
-            sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_db->QuoteName(m_table));
+        sql += QStringLiteral("INSERT INTO ") + m_db->QuoteName(m_table);
+        if (m_columns.isEmpty())
+        {
+            sql += QStringLiteral(" DEFAULT VALUES");
+        }
         else
-            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(m_db->QuoteName(m_table), names.join(QLatin1Char(',')),
-                           QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+        {
+            sql += QStringLiteral(" (");
+            for (qsizetype i = 0; i < m_columns.size(); ++i)
+            {
+                if (i > 0)
+                    sql += comma;
+                sql += m_db->QuoteName(m_columns[i]);
+            }
+            sql += QStringLiteral(") VALUES (?");
+            for (qsizetype i = 1; i < m_columns.size(); ++i)
+                sql += QStringLiteral(",?");
+            sql += QLatin1Char(')');
+        }
+        m_db->Execute(sql, m_values).finish();
+        if (!m_keyColumn.isEmpty())
+            m_isNew = false; // a second Update() of the same record edits the row just added
+        return;
     }
-    else
+    if (m_columns.isEmpty())
+        return;
+    sql += QStringLiteral("UPDATE ") + m_db->QuoteName(m_table) + QStringLiteral(" SET ");
+    for (qsizetype i = 0; i < m_columns.size(); ++i)
     {
-        if (names.isEmpty())
-            return;
-        sql = QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?")
-                  .arg(m_db->QuoteName(m_table), names.join(QStringLiteral(" = ?, ")),
-                       m_db->QuoteName(m_keyColumn));
-        values.append(m_key);
+        if (i > 0)
+            sql += comma;
+        sql += m_db->QuoteName(m_columns[i]) + QStringLiteral(" = ?");
     }
+    sql += QStringLiteral(" WHERE ") + m_db->QuoteName(m_keyColumn) + QStringLiteral(" = ?");
+    QVariantList values = m_values;
+    values.append(m_key);
     m_db->Execute(sql, values).finish();
-    if (m_isNew && !m_keyColumn.isEmpty())
-        m_isNew = false; // a second Update() of the same record edits the row just added
 }

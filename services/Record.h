@@ -6,6 +6,7 @@
 #include <QVector>
 
 class Database;
+enum class ColumnKind;
 
 // One row being written: found by its key or new. Assigned values are converted to the
 // column's kind at once; Update() writes the accepted columns. Every value is bound.
@@ -35,7 +36,9 @@ public:
 
 private:
     Record(Database& db, const QString& table);
-    void CheckColumn(const QString& column) const;
+    // The kind of a column of the table; throws CorvaneError for a column it lacks.
+    ColumnKind CheckColumn(const QString& column) const;
+    void Assign(const QString& column, const QVariant& value);
 
     Database* m_db;
     QString m_table;

@@ -1,17 +1,27 @@
 #include "services/XmlAccess.h"
 
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSaveFile>
 
+#if __has_include(<iconv.h>)
+#include <iconv.h>
+#define CORVANE_HAVE_ICONV 1
+#else
+#define CORVANE_HAVE_ICONV 0
+#endif
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace
@@ -31,6 +41,19 @@ QString TrimValue(const QString& text)
     return (begin == 0 && end == text.size()) ? text : text.mid(begin, end - begin);
 }
 
+// As TrimValue, trimming the UTF-8 bytes before they are decoded.
+QString TrimmedUtf8(const char* text)
+{
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    const char* begin = text;
+    while (blank(*begin))
+        ++begin;
+    const char* end = begin + std::strlen(begin);
+    while (end > begin && blank(end[-1]))
+        --end;
+    return end == begin ? QString() : QString::fromUtf8(begin, end - begin);
+}
+
 // "//A/B/C" with plain names only: answered from the name index. Anything else goes to XPath.
 struct SimplePath
 {
@@ -40,11 +63,10 @@ struct SimplePath
 
 const SimplePath& ParsePath(const QString& xpath)
 {
-    thread_local std::unordered_map<std::u16string, SimplePath> cache;
-    std::u16string key(reinterpret_cast<const char16_t*>(xpath.utf16()), xpath.size());
-    auto found = cache.find(key);
-    if (found != cache.end())
-        return found->second;
+    thread_local QHash<QString, SimplePath> cache;
+    auto found = cache.constFind(xpath);
+    if (found != cache.constEnd())
+        return *found;
 
     SimplePath path;
     static const QRegularExpression name(QStringLiteral("^[A-Za-z_][A-Za-z0-9_.-]*$"));
@@ -62,7 +84,7 @@ const SimplePath& ParsePath(const QString& xpath)
             path.steps.push_back(step.toStdString());
         }
     }
-    return cache.emplace(std::move(key), std::move(path)).first->second;
+    return *cache.insert(xpath, std::move(path));
 }
 
 void Quiet(void*, const char*, ...) {}
@@ -120,12 +142,70 @@ QByteArray ForcedEncoding(const QByteArray& content)
     return {};
 }
 
+#if CORVANE_HAVE_ICONV
+// Report files are ASCII markup with a few Chinese values. Passing only the runs of multi-byte
+// characters through iconv costs a fraction of converting every byte. False for a sequence
+// that is not GB18030: the caller then lets the parser meet it.
+bool DecodeGb18030(const QByteArray& in, QByteArray& out)
+{
+    struct Converter
+    {
+        iconv_t handle = iconv_open("UTF-8", "GB18030");
+        ~Converter()
+        {
+            if (handle != iconv_t(-1))
+                iconv_close(handle);
+        }
+    };
+    thread_local Converter converter;
+    if (converter.handle == iconv_t(-1))
+        return false;
+    out.resize(in.size() * 2); // a character of 2 or 4 bytes takes at most 3 or 4 in UTF-8
+    char* target = out.data();
+    const char* p = in.constData();
+    const char* const end = p + in.size();
+    while (p < end)
+    {
+        const char* ascii = p;
+        while (p < end && uchar(*p) < 0x80)
+            ++p;
+        std::memcpy(target, ascii, std::size_t(p - ascii));
+        target += p - ascii;
+        if (p == end)
+            break;
+        const char* run = p;
+        while (p < end && uchar(*p) >= 0x80)
+            p += (p + 1 < end && uchar(p[1]) >= 0x30 && uchar(p[1]) <= 0x39) ? 4 : 2; // 4 bytes: digit second
+        if (p > end)
+            return false;
+        char* source = const_cast<char*>(run);
+        std::size_t sourceLeft = std::size_t(p - run);
+        std::size_t targetLeft = std::size_t(out.data() + out.size() - target);
+        iconv(converter.handle, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(converter.handle, &source, &sourceLeft, &target, &targetLeft) == std::size_t(-1) ||
+            sourceLeft != 0)
+            return false;
+    }
+    out.resize(target - out.data());
+    return true;
+}
+#endif
+
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 } // namespace
 
 struct XmlDocument::NameIndex
 {
-    std::unordered_map<std::string_view, std::vector<xmlNodePtr>> byName;
+    // Every element, sorted by name and then by document order. Names are compared as the
+    // parser's interned pointers when every name came from the document's dictionary.
+    struct Entry
+    {
+        const xmlChar* name;
+        std::size_t order;
+        xmlNodePtr node;
+    };
+    std::vector<Entry> elements;
+    bool interned = false;
 };
 
 XmlDocument::XmlDocument() = default;
@@ -172,6 +252,49 @@ bool XmlDocument::ParseText(const QByteArray& text)
     return m_doc != nullptr;
 }
 
+void XmlDocument::BuildIndex()
+{
+    // One walk of the tree; every later lookup touches only the elements of one name.
+    m_index = std::make_unique<NameIndex>();
+    auto& elements = m_index->elements;
+    bool interned = m_doc->dict != nullptr;
+    xmlNodePtr node = xmlDocGetRootElement(m_doc);
+    while (node)
+    {
+        if (node->type == XML_ELEMENT_NODE)
+        {
+            elements.push_back({node->name, elements.size(), node});
+            interned = interned && xmlDictOwns(m_doc->dict, node->name) == 1;
+        }
+        if (node->children && node->type == XML_ELEMENT_NODE)
+        {
+            node = node->children;
+            continue;
+        }
+        while (node && !node->next)
+        {
+            node = node->parent;
+            if (node && node->type == XML_DOCUMENT_NODE)
+                node = nullptr;
+        }
+        if (node)
+            node = node->next;
+    }
+    m_index->interned = interned;
+    using Entry = NameIndex::Entry;
+    if (interned)
+        std::sort(elements.begin(), elements.end(),
+                  [](const Entry& a, const Entry& b)
+                  { return a.name != b.name ? a.name < b.name : a.order < b.order; });
+    else
+        std::sort(elements.begin(), elements.end(),
+                  [](const Entry& a, const Entry& b)
+                  {
+                      const int byName = xmlStrcmp(a.name, b.name);
+                      return byName != 0 ? byName < 0 : a.order < b.order;
+                  });
+}
+
 xmlNodePtr XmlDocument::FindFirst(xmlNodePtr context, const QString& xpath)
 {
     if (!m_doc)
@@ -180,34 +303,29 @@ xmlNodePtr XmlDocument::FindFirst(xmlNodePtr context, const QString& xpath)
     if (path.simple)
     {
         if (!m_index)
+            BuildIndex();
+        const std::string& last = path.steps.back();
+        using Entry = NameIndex::Entry;
+        std::pair<std::vector<Entry>::const_iterator, std::vector<Entry>::const_iterator> range;
+        if (m_index->interned)
         {
-            // One walk of the tree; every later lookup touches only the elements of one name.
-            m_index = std::make_unique<NameIndex>();
-            xmlNodePtr node = xmlDocGetRootElement(m_doc);
-            while (node)
-            {
-                if (node->type == XML_ELEMENT_NODE)
-                    m_index->byName[reinterpret_cast<const char*>(node->name)].push_back(node);
-                if (node->children && node->type == XML_ELEMENT_NODE)
-                {
-                    node = node->children;
-                    continue;
-                }
-                while (node && !node->next)
-                {
-                    node = node->parent;
-                    if (node && node->type == XML_DOCUMENT_NODE)
-                        node = nullptr;
-                }
-                if (node)
-                    node = node->next;
-            }
+            const xmlChar* name =
+                xmlDictExists(m_doc->dict, reinterpret_cast<const xmlChar*>(last.c_str()), int(last.size()));
+            if (!name)
+                return nullptr;
+            range = std::equal_range(m_index->elements.cbegin(), m_index->elements.cend(),
+                                     Entry{name, 0, nullptr},
+                                     [](const Entry& a, const Entry& b) { return a.name < b.name; });
         }
-        auto found = m_index->byName.find(path.steps.back());
-        if (found == m_index->byName.end())
-            return nullptr;
-        for (xmlNodePtr candidate : found->second)
+        else
         {
+            auto less = [](const Entry& a, const Entry& b) { return xmlStrcmp(a.name, b.name) < 0; };
+            range = std::equal_range(m_index->elements.cbegin(), m_index->elements.cend(),
+                                     Entry{reinterpret_cast<const xmlChar*>(last.c_str()), 0, nullptr}, less);
+        }
+        for (auto entry = range.first; entry != range.second; ++entry)
+        {
+            xmlNodePtr candidate = entry->node;
             if (candidate->ns != nullptr)
                 continue;
             xmlNodePtr ancestor = candidate->parent;
@@ -265,8 +383,23 @@ XmlDocument LoadXmlFile(const QString& path)
     int options = kParseOptions;
     if (!encoding.isEmpty())
         options |= XML_PARSE_IGNORE_ENC;
-    xmlDocPtr raw = xmlReadMemory(content.constData(), int(content.size()), nullptr,
-                                  encoding.isEmpty() ? nullptr : encoding.constData(), options);
+    xmlDocPtr raw = nullptr;
+#if CORVANE_HAVE_ICONV
+    QByteArray utf8;
+    if (!encoding.isEmpty() && DecodeGb18030(content, utf8))
+    {
+        raw = xmlReadMemory(utf8.constData(), int(utf8.size()), nullptr, "UTF-8", options);
+        if (raw)
+        {
+            // Saved again in the encoding it was read with, as when the parser decodes it.
+            xmlFree(const_cast<xmlChar*>(raw->encoding));
+            raw->encoding = xmlStrdup(reinterpret_cast<const xmlChar*>(encoding.constData()));
+        }
+    }
+    else
+#endif
+        raw = xmlReadMemory(content.constData(), int(content.size()), nullptr,
+                            encoding.isEmpty() ? nullptr : encoding.constData(), options);
     if (!raw || !xmlDocGetRootElement(raw))
     {
         if (raw)
@@ -325,6 +458,11 @@ QString GetNodeText(const XmlNode& node, const QString& xpath)
     xmlNodePtr found = node.document->FindFirst(node.node, xpath);
     if (!found)
         return QString();
+    // Nearly every value is an element holding one text node: read it without a copy.
+    const xmlNode* child = found->children;
+    if (found->type == XML_ELEMENT_NODE && (!child || (child->type == XML_TEXT_NODE && !child->next)))
+        return child && child->content ? TrimmedUtf8(reinterpret_cast<const char*>(child->content))
+                                       : QString();
     xmlChar* content = xmlNodeGetContent(found);
     if (!content)
         return QString();

@@ -46,6 +46,7 @@ private:
 
     struct NameIndex;
     void Adopt(_xmlDoc* doc);
+    void BuildIndex();
     _xmlNode* FindFirst(_xmlNode* context, const QString& xpath);
 
     _xmlDoc* m_doc = nullptr;
