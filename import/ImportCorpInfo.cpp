@@ -1,7 +1,27 @@
 #include "import/ImportUnitFiles.h"
 
-// Placeholder until the section is written.
-bool ImportCorpInfo(Database&, const XmlNode&, const QString&, const UnitDictionaries&, MessageSink&)
+#include "import/SectionGuard.h"
+
+bool ImportCorpInfo(Database& db, const XmlNode& root, const QString& unitId,
+                    const UnitDictionaries& dictionaries, MessageSink& sink)
 {
-    return true;
+    const FieldMapping mappings[] = {
+        {QStringLiteral("//CorpInfo/Basic/Name"), QStringLiteral("name")},
+        {QStringLiteral("//CorpInfo/Basic/ShortName"), QStringLiteral("shortname")},
+        {QStringLiteral("//CorpInfo/Basic/AreaCode"), QStringLiteral("areacode")},
+        {QStringLiteral("//CorpInfo/Basic/Address"), QStringLiteral("address")},
+        {QStringLiteral("//CorpInfo/Basic/PostCode"), QStringLiteral("postcode")},
+        {QStringLiteral("//CorpInfo/Basic/PhoneNo"), QStringLiteral("phoneno")},
+        {QStringLiteral("//CorpInfo/Basic/FaxNo"), QStringLiteral("faxno")},
+        {QStringLiteral("//CorpInfo/Basic/Email"), QStringLiteral("email")},
+        {QStringLiteral("//CorpInfo/ReportInfo/ReportUser"), QStringLiteral("reportuser")},
+        {QStringLiteral("//CorpInfo/ReportInfo/ReportDate"), QStringLiteral("reportdate")},
+        {QStringLiteral("//CorpInfo/Basic/Type"), QStringLiteral("type"), &dictionaries.CorpTypeDict},
+        {QStringLiteral("//CorpInfo/Basic/Class"), QStringLiteral("class"), &dictionaries.CorpClassDict},
+        // The element is Risc, the column risk.
+        {QStringLiteral("//CorpInfo/Basic/Risc"), QStringLiteral("risk"), &dictionaries.CorpRiscDict},
+    };
+    SectionGuard guard(QStringLiteral("导入单位"), unitId, sink);
+    return ImportSingleRecord(db, root, QStringLiteral("dat_corp_info"), QStringLiteral("corpid"), mappings,
+                              guard);
 }

@@ -10,7 +10,8 @@
 void SectionGuard::Fail(const QString& description)
 {
     m_result = false;
-    m_sink.Show(m_prefix + m_id + QStringLiteral("信息失败:") + description);
+    m_sink.Show(m_prefix + m_id + QStringLiteral("信息失败:") +
+                (description.isEmpty() ? QStringLiteral("未知错误") : description));
 }
 
 void CopyMapping(const XmlNode& root, const FieldMapping& mapping, Record& record)

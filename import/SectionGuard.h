@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <exception>
 #include <span>
 
 class Database;
@@ -36,8 +37,15 @@ public:
             Fail(error.Message());
             return false;
         }
+        catch (const std::exception& error)
+        {
+            // A section never lets an error escape to the batch.
+            Fail(QString::fromLocal8Bit(error.what()));
+            return false;
+        }
     }
 
+    // Reports one failed step; an empty description is replaced, so no message ends bare.
     void Fail(const QString& description);
     bool Result() const { return m_result; }
     const QString& Id() const { return m_id; }

@@ -55,14 +55,15 @@ Record Record::FindOrAdd(Database& db, const QString& table, const QString& keyC
     Record record(db, table);
     record.m_keyColumn = keyColumn.toLower();
     record.CheckColumn(record.m_keyColumn);
-    record.m_key = key;
+    // A file without an id reads it as a null text; its row is the one whose key is empty.
+    record.m_key = key.isNull() ? QStringLiteral("") : key;
     const QString sql = QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1")
                             .arg(db.QuoteName(table), db.QuoteName(record.m_keyColumn));
-    QSqlQuery& query = db.Execute(sql, {key});
+    QSqlQuery& query = db.Execute(sql, {record.m_key});
     record.m_isNew = !query.next();
     query.finish();
     if (record.m_isNew)
-        record.SetValue(record.m_keyColumn, key);
+        record.SetValue(record.m_keyColumn, record.m_key);
     return record;
 }
 

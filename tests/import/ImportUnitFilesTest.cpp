@@ -1,13 +1,321 @@
 #include "import/ImportUnitFiles.h"
+#include "UnitFileText.h"
+#include "services/CorvaneError.h"
 #include "support/RecordingSink.h"
 #include "support/TempDatabase.h"
 
+#include <QDir>
+#include <QFile>
 #include <gtest/gtest.h>
 
-TEST(ImportUnitFiles, EmptyListShowsSummaryWithZeroCounts)
+namespace
 {
+QString Summary(int imported, int failed)
+{
+    return QStringLiteral("导入单位信息:操作完成！\n倒入成功%1个文件\n倒入失败%2个文件")
+        .arg(imported)
+        .arg(failed);
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+class UnitBatch : public ::testing::Test
+{
+protected:
     TempDatabase temp;
     RecordingSink sink;
-    ImportUnitFiles(FileList{temp.settings.ImportPath, {}}, temp.settings, sink);
-    EXPECT_EQ(sink.messages, QStringList{QStringLiteral("导入单位信息:操作完成！\n倒入成功0个文件\n倒入失败0个文件")});
+
+    QString In(const QString& name) const { return temp.settings.ImportPath + name; }
+    QString Local(const QString& name) const { return temp.settings.LocalPath + name; }
+    void Write(const QString& name, const QByteArray& bytes) const { temp.WriteFile(In(name), bytes); }
+    BatchCounts Import(const QStringList& names, const QString& folder = {})
+    {
+        return ImportUnitFiles(FileList{folder.isEmpty() ? temp.settings.ImportPath : folder, names},
+                               temp.settings, sink);
+    }
+    // The columns of a unit's row as texts, "NULL" for NULL; empty when there is no row.
+    QStringList Row(const QString& table, const QStringList& columns, const QString& corpId = "U1") const
+    {
+        auto db = temp.Open();
+        QSqlQuery& query = db->Execute(
+            QStringLiteral("select %1 from %2 where corpid = ?").arg(columns.join(QLatin1Char(',')), table),
+            {corpId});
+        QStringList values;
+        if (query.next())
+            for (qsizetype i = 0; i < columns.size(); ++i)
+                values.append(query.value(int(i)).isNull() ? QStringLiteral("NULL")
+                                                           : query.value(int(i)).toString());
+        query.finish();
+        return values;
+    }
+    int Rows(const QString& table) const
+    {
+        return temp.Scalar(QStringLiteral("select count(*) from ") + table).toInt();
+    }
+};
+
+struct TableCase
+{
+    const char* table;
+    QStringList columns;
+    QStringList expected;
+};
+
+class UnitTables : public UnitBatch, public ::testing::WithParamInterface<TableCase>
+{
+};
+
+TEST_P(UnitTables, EveryElementLandsInItsColumn)
+{
+    Write(QStringLiteral("U1.dw"), UnitFile(QStringLiteral("U1")));
+    Import({QStringLiteral("U1.dw")});
+    EXPECT_EQ(Row(QString::fromLatin1(GetParam().table), GetParam().columns), GetParam().expected);
 }
+
+QStringList Split(const char* text)
+{
+    return QString::fromUtf8(text).split(QLatin1Char(' '));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ImportUnitFiles, UnitTables,
+    ::testing::Values(
+        TableCase{"dat_corp_info",
+                  Split("name shortname areacode address postcode phoneno faxno email reportuser reportdate "
+                        "type class risk"),
+                  Split("华严寺文物保护管理所 华严寺 540100 文化路132号 850000 0891-2289763 0891-2842051 "
+                        "hys@example.cn 李嘉 2006-04-02 20 12 10")},
+        TableCase{
+            "dat_corp_reserve",
+            Split("depotarea totalitemnum totalnum1 goodnum1 slightdamagednum1 severedamagednum1 "
+                  "funddemand1 totalnum2 goodnum2 slightdamagednum2 severedamagednum2 funddemand2 "
+                  "totalnum3 goodnum3 slightdamagednum3 severedamagednum3 funddemand3 totalnum4 goodnum4 "
+                  "slightdamagednum4 severedamagednum4 funddemand4 damagedesc"),
+            Split("237.5 999 101 102 103 104 105.5 201 202 203 204 205.5 301 302 303 304 305.5 401 402 "
+                  "403 404 405.5 铁器锈蚀")},
+        TableCase{"dat_corp_security",
+                  Split("corparea itemarea stolentimes stolenitemnum waterdevstatus alarmdevstatus "
+                        "lightdevstatus securedevstatus storedevstatus"),
+                  Split("1200.5 300.25 7 8 0 1 2 3 1")},
+        TableCase{"dat_corp_construction",
+                  Split("totalarea corearea relicage relictype fsdevstatus rpdevstatus"),
+                  Split("5000 800 唐 古遗址 2 3")}));
+
+TEST_F(UnitBatch, ImportedFileIsMovedAndCounted)
+{
+    Write(QStringLiteral("U1.dw"), UnitFile(QStringLiteral("U1")));
+    const BatchCounts counts = Import({QStringLiteral("U1.dw")});
+    EXPECT_EQ(counts.imported, 1);
+    EXPECT_EQ(sink.messages, QStringList{Summary(1, 0)});
+    EXPECT_FALSE(QFile::exists(In(QStringLiteral("U1.dw"))));
+    EXPECT_TRUE(QFile::exists(Local(QStringLiteral("U1.dw"))));
+}
+
+TEST_F(UnitBatch, ReimportUpdatesTheOneRowAndOverwritesMissingAndEmptyElements)
+{
+    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1")));
+    Import({QStringLiteral("a.dw")});
+    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1"), {{"Basic/Name", "  新名称\n "},
+                                                                  {"Basic/Email", ""},
+                                                                  {"Basic/Address", QString()},
+                                                                  {"Reserve/TotalItemNum", QString()},
+                                                                  {"Security/StoreDeviceStatus", ""}}));
+    Import({QStringLiteral("a.dw")});
+    EXPECT_EQ(sink.messages, QStringList({Summary(1, 0), Summary(1, 0)}));
+    for (const char* table :
+         {"dat_corp_info", "dat_corp_reserve", "dat_corp_security", "dat_corp_construction"})
+        EXPECT_EQ(Rows(QString::fromLatin1(table)), 1) << table;
+    EXPECT_EQ(Row("dat_corp_info", {"name", "email", "address"}), QStringList({"新名称", "", ""}));
+    EXPECT_EQ(Row("dat_corp_reserve", {"totalitemnum"}), QStringList{"NULL"});
+    EXPECT_EQ(Row("dat_corp_security", {"storedevstatus"}), QStringList{"NULL"});
+}
+
+TEST_F(UnitBatch, NotWellFormedFileStopsTheBatch)
+{
+    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1")));
+    Write(QStringLiteral("b.dw"), "<CorpInfo><Basic><CorpID>U2</CorpID></Basic>");
+    Write(QStringLiteral("c.dw"), UnitFile(QStringLiteral("U3")));
+    Import({QStringLiteral("a.dw"), QStringLiteral("b.dw"), QStringLiteral("c.dw")});
+    EXPECT_EQ(sink.messages, QStringList({QStringLiteral("无法打开指定文件") + In("b.dw"), Summary(1, 0)}));
+    EXPECT_TRUE(QFile::exists(Local(QStringLiteral("a.dw"))));
+    EXPECT_TRUE(QFile::exists(In(QStringLiteral("c.dw"))));
+    EXPECT_EQ(Rows(QStringLiteral("dat_corp_info")), 1);
+}
+
+TEST_F(UnitBatch, FileWithoutCorpIdCountsAsFailedAndStays)
+{
+    Write(QStringLiteral("empty.dw"), UnitFile(QStringLiteral("")));
+    Write(QStringLiteral("missing.dw"), UnitFile(QString()));
+    Import({QStringLiteral("empty.dw"), QStringLiteral("missing.dw")});
+    EXPECT_EQ(sink.messages, QStringList{Summary(0, 2)});
+    EXPECT_TRUE(QFile::exists(In(QStringLiteral("empty.dw"))));
+    EXPECT_TRUE(QFile::exists(In(QStringLiteral("missing.dw"))));
+    // The sections still ran, on the one row whose corpid is empty.
+    EXPECT_EQ(Row("dat_corp_construction", {"totalarea"}, QStringLiteral("")), QStringList{"5000"});
+}
+
+TEST_F(UnitBatch, RefusedValueFailsTheFileButSavesTheOtherColumns)
+{
+    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1"), {{"Reserve/TotalItemNum", "十二"}}));
+    Import({QStringLiteral("a.dw")});
+    ASSERT_EQ(sink.messages.size(), 2);
+    EXPECT_TRUE(sink.messages[0].startsWith(QStringLiteral("导入单位U1信息失败:")))
+        << sink.messages[0].toStdString();
+    EXPECT_TRUE(sink.messages[0].contains(QStringLiteral("totalitemnum")));
+    EXPECT_TRUE(sink.messages[0].contains(QStringLiteral("十二")));
+    EXPECT_EQ(sink.messages[1], Summary(0, 1));
+    EXPECT_EQ(Row("dat_corp_reserve", {"depotarea", "totalitemnum", "damagedesc"}),
+              QStringList({"237.5", "NULL", "铁器锈蚀"}));
+    // The later sections are not run for a failed one, and the file stays.
+    EXPECT_EQ(Rows(QStringLiteral("dat_corp_security")), 0);
+    EXPECT_TRUE(QFile::exists(In(QStringLiteral("a.dw"))));
+}
+
+TEST_F(UnitBatch, RefusedValueKeepsTheEarlierValueOfItsColumn)
+{
+    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1")));
+    Import({QStringLiteral("a.dw")});
+    Write(QStringLiteral("a.dw"),
+          UnitFile(QStringLiteral("U1"), {{"Construction/GreatSite/TotalArea", "5000m2"},
+                                          {"Construction/GreatSite/CoreArea", "900"}}));
+    Import({QStringLiteral("a.dw")});
+    EXPECT_EQ(Row("dat_corp_construction", {"totalarea", "corearea"}), QStringList({"5000", "900"}));
+    EXPECT_EQ(sink.messages.last(), Summary(0, 1));
+}
+
+TEST_F(UnitBatch, UnitWithoutLargeSiteOrValuableRelicsImportsWithNulls)
+{
+    UnitChanges changes;
+    for (const auto& [path, value] : CompleteUnit(QStringLiteral("U1")))
+        if (path.contains(QStringLiteral("GreatSite")) || path.contains(QStringLiteral("ValuableRelic")))
+            changes.append({path, QString()});
+    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1"), changes));
+    Import({QStringLiteral("a.dw")});
+    EXPECT_EQ(sink.messages, QStringList{Summary(1, 0)});
+    EXPECT_EQ(Row("dat_corp_construction", {"totalarea", "relicage", "fsdevstatus"}),
+              QStringList({"NULL", "", "2"}));
+    EXPECT_EQ(Row("dat_corp_reserve", {"totalnum4", "funddemand4"}), QStringList({"NULL", "NULL"}));
+}
+
+TEST_F(UnitBatch, CodesMissingFromTheDictionaryAreStoredAsRead)
+{
+    Write(QStringLiteral("a.dw"),
+          UnitFile(QStringLiteral("U1"),
+                   {{"Basic/Type", "99"}, {"Security/FireProtect/AlarmDeviceStatus", "7"}}));
+    Import({QStringLiteral("a.dw")});
+    EXPECT_EQ(sink.messages, QStringList{Summary(1, 0)});
+    EXPECT_EQ(Row("dat_corp_info", {"type"}), QStringList{"99"});
+    EXPECT_EQ(Row("dat_corp_security", {"alarmdevstatus"}), QStringList{"7"});
+}
+
+TEST_F(UnitBatch, EmptyDictionaryFailsEachCodedCopyNamingTheTable)
+{
+    temp.Open()->Execute(QStringLiteral("delete from dic_device_status")).finish();
+    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1")));
+    Import({QStringLiteral("a.dw")});
+    const QString failure = QStringLiteral("导入单位U1信息失败:字典表dic_device_status没有记录");
+    EXPECT_EQ(sink.messages,
+              QStringList({"no record", failure, failure, failure, failure, failure, Summary(0, 1)}));
+    EXPECT_EQ(Row("dat_corp_security", {"corparea", "waterdevstatus"}), QStringList({"1200.5", "NULL"}));
+    EXPECT_EQ(Rows(QStringLiteral("dat_corp_construction")), 0);
+}
+
+TEST_F(UnitBatch, IdWithAnApostropheImportsLikeAnyOther)
+{
+    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("O'Brien")));
+    Import({QStringLiteral("a.dw")});
+    EXPECT_EQ(sink.messages, QStringList{Summary(1, 0)});
+    EXPECT_EQ(Row("dat_corp_construction", {"corpid"}, "O'Brien"), QStringList{"O'Brien"});
+}
+
+TEST_F(UnitBatch, Gb2312FileKeepsItsChineseTexts)
+{
+    // 文物镕 (镕 is GBK-only, its second byte is ASCII "F") and µ (four bytes in GB18030).
+    Write(QStringLiteral("a.dw"),
+          "<?xml version=\"1.0\" encoding=\"GB2312\"?><CorpInfo><Basic><CorpID>U1</CorpID>"
+          "<Name>\xce\xc4\xce\xef\xe9\x46</Name><ShortName>\x81\x30\x85\x38</ShortName>"
+          "</Basic></CorpInfo>");
+    Import({QStringLiteral("a.dw")});
+    EXPECT_EQ(Row("dat_corp_info", {"name", "shortname"}), QStringList({"文物镕", "µ"}));
+}
+
+TEST_F(UnitBatch, CompanionMovesWithItsFileAndReplacesOldCopies)
+{
+    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1")));
+    Write(QStringLiteral("a.htm"), "new page");
+    temp.WriteFile(Local(QStringLiteral("a.dw")), "old file");
+    temp.WriteFile(Local(QStringLiteral("a.htm")), "old page");
+    Write(QStringLiteral("U2"), UnitFile(QStringLiteral("U2")));
+    Write(QStringLiteral("U2.htm"), "not a companion of a name without a dot");
+    Import({QStringLiteral("a.dw"), QStringLiteral("U2")});
+    EXPECT_EQ(ReadAll(Local(QStringLiteral("a.dw"))), UnitFile(QStringLiteral("U1")));
+    EXPECT_EQ(ReadAll(Local(QStringLiteral("a.htm"))), "new page");
+    EXPECT_EQ(QDir(temp.settings.ImportPath).entryList(QDir::Files), QStringList{"U2.htm"});
+}
+
+TEST_F(UnitBatch, ImportFromTheSaveFolderItselfMovesNothing)
+{
+    ASSERT_TRUE(QFile::link(temp.settings.LocalPath, temp.Folder() + QStringLiteral("alias")));
+    temp.WriteFile(Local(QStringLiteral("a.dw")), UnitFile(QStringLiteral("U1")));
+    temp.WriteFile(Local(QStringLiteral("b.dw")), UnitFile(QStringLiteral("U2")));
+    Import({QStringLiteral("a.dw")}, temp.Folder() + QStringLiteral("local/./"));
+    Import({QStringLiteral("b.dw")}, temp.Folder() + QStringLiteral("alias"));
+    EXPECT_EQ(sink.messages, QStringList({Summary(1, 0), Summary(1, 0)}));
+    EXPECT_TRUE(QFile::exists(Local(QStringLiteral("a.dw"))));
+    EXPECT_TRUE(QFile::exists(Local(QStringLiteral("b.dw"))));
+}
+
+TEST_F(UnitBatch, FolderDifferingOnlyInLetterCaseIsAnotherFolder)
+{
+    const QString upper = temp.Folder() + QStringLiteral("LOCAL/");
+    temp.WriteFile(upper + QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1")));
+    if (QFileInfo(upper).canonicalFilePath() == QFileInfo(temp.settings.LocalPath).canonicalFilePath())
+        GTEST_SKIP() << "this file system ignores letter case";
+    Import({QStringLiteral("a.dw")}, upper);
+    EXPECT_TRUE(QFile::exists(Local(QStringLiteral("a.dw"))));
+    EXPECT_FALSE(QFile::exists(upper + QStringLiteral("a.dw")));
+}
+
+TEST_F(UnitBatch, FailedMoveStopsTheBatchAndKeepsWhatWasDone)
+{
+    for (const char* id : {"U1", "U2", "U3"})
+        Write(QString::fromLatin1(id) + QStringLiteral(".dw"), UnitFile(QString::fromLatin1(id)));
+    QDir().mkpath(Local(QStringLiteral("U2.dw/occupied")));
+    try
+    {
+        Import({QStringLiteral("U1.dw"), QStringLiteral("U2.dw"), QStringLiteral("U3.dw")});
+        ADD_FAILURE() << "the move into a folder's name did not fail";
+    }
+    catch (const CorvaneError& error)
+    {
+        EXPECT_TRUE(error.Message().startsWith(QStringLiteral("移动文件失败:") + In("U2.dw")))
+            << error.Message().toStdString();
+    }
+    EXPECT_TRUE(QFile::exists(Local(QStringLiteral("U1.dw"))));
+    EXPECT_TRUE(QFile::exists(In(QStringLiteral("U2.dw"))));
+    EXPECT_EQ(Row("dat_corp_info", {"corpid"}, "U2"), QStringList{"U2"});
+    EXPECT_TRUE(Row("dat_corp_info", {"corpid"}, "U3").isEmpty());
+}
+
+TEST_F(UnitBatch, MissingDatabaseIsAnErrorAndTouchesNoFile)
+{
+    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1")));
+    const QString database = Local(QStringLiteral("wenwu.mdb"));
+    ASSERT_TRUE(QFile::remove(database));
+    try
+    {
+        Import({QStringLiteral("a.dw")});
+        ADD_FAILURE() << "imported without a database";
+    }
+    catch (const CorvaneError& error)
+    {
+        EXPECT_EQ(error.Message(), QStringLiteral("数据库文件不存在:") + database);
+    }
+    EXPECT_TRUE(QFile::exists(In(QStringLiteral("a.dw"))));
+    EXPECT_TRUE(sink.messages.isEmpty());
+}
+} // namespace

@@ -1,1 +1,6 @@
-set(UNIT_IMPORT_TESTS ImportUnitFilesTest.cpp)
+set(UNIT_IMPORT_TESTS
+  ImportUnitFilesTest.cpp
+  ImportUnitsCommandTest.cpp
+  FileMoveTest.cpp
+  UnitFileText.h
+)
