@@ -1,7 +1,10 @@
 #include "import/FileList.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
+
+#include <algorithm>
 
 bool FileListFromArguments(const QStringList& arguments, const QString& extension, FileList& files,
                            QString& problem)
@@ -16,8 +19,15 @@ bool FileListFromArguments(const QStringList& arguments, const QString& extensio
     {
         QDir dir(arguments.first());
         files.folder = QDir::fromNativeSeparators(dir.absolutePath()) + QLatin1Char('/');
-        files.names =
-            dir.entryList({QStringLiteral("*.") + extension}, QDir::Files | QDir::Hidden, QDir::Name);
+        // Names only: QDir::entryList keeps a file information object per entry until it has
+        // sorted them all, which makes a large folder cost far more memory than its import.
+        QDirIterator entries(dir.path(), {QStringLiteral("*.") + extension}, QDir::Files | QDir::Hidden);
+        while (entries.hasNext())
+        {
+            entries.next();
+            files.names.append(entries.fileName());
+        }
+        std::sort(files.names.begin(), files.names.end());
         return true;
     }
     for (const QString& argument : arguments)

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Unit import benchmark: generates unit files, imports them with corvane-cli import-units DIR
+# into a fresh database (one transaction per file, files moved into LocalPath) and prints files
+# per second and peak memory. Several batch sizes run, so that memory growing with the batch
+# shows. Builds nothing.
+# Usage: tools/bench_import_units.sh [BUILD_DIR]   (UNIT_BENCH_SIZES="500 2000 8000",
+# UNIT_BENCH_ROUNDS=3; the work folder is made under $TMPDIR)
+set -euo pipefail
+build=${1:-build}
+sizes=${UNIT_BENCH_SIZES:-"500 2000 8000"}
+rounds=${UNIT_BENCH_ROUNDS:-3}
+cli="$build/cli/corvane-cli"
+samples="$build/tools/corvane-samples"
+for tool in "$cli" "$samples" /usr/bin/time; do
+  [ -x "$tool" ] || { echo "missing $tool: build first (cmake --build $build)" >&2; exit 2; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+run() { # files, round -> "seconds peak-kB user-seconds system-seconds"
+  local n=$1 dir="$work/$1-$2"
+  mkdir -p "$dir/app" "$dir/in" "$dir/local"
+  printf '<?xml version="1.0" encoding="GB2312"?><Config><ImportPath>%s/in/</ImportPath><LocalPath>%s/local/</LocalPath><DataSource/></Config>' \
+    "$dir" "$dir" >"$dir/app/config.pz"
+  "$samples" --units "$n" --projects 0 --seed 7 "$dir/in" >/dev/null
+  "$cli" --app-folder "$dir/app" init-db >/dev/null
+  sync
+  /usr/bin/time -v -o "$dir/time" "$cli" --app-folder "$dir/app" import-units "$dir/in" >"$dir/out"
+  grep -q "倒入成功${n}个文件" "$dir/out" || { echo "import of $n files failed:" >&2; tail -5 "$dir/out" >&2; exit 1; }
+  local moved
+  moved=$(find "$dir/local" -name '*.dw' | wc -l)
+  [ "$moved" -eq "$n" ] || { echo "only $moved of $n files moved" >&2; exit 1; }
+  awk -F': ' '
+    /Elapsed \(wall clock\)/ { k = split($2, p, ":"); s = 0; for (i = 1; i <= k; i++) s = s * 60 + p[i] }
+    /Maximum resident set size/ { kb = $2 }
+    /User time \(seconds\)/ { user = $2 }
+    /System time \(seconds\)/ { sys = $2 }
+    END { print s, kb, user, sys }' "$dir/time"
+  rm -rf "$dir"
+}
+
+echo "import-units: $(nproc) cores, SQLite WAL, one commit per file, files moved into LocalPath"
+# Wall time well above user + sys is time spent waiting: for the disk, or for the other work
+# of a shared machine.
+printf '%8s %10s %12s %14s %8s %8s\n' files seconds files/s "peak RSS MiB" "user s" "sys s"
+for n in $sizes; do
+  best=""
+  for round in $(seq "$rounds"); do # best of several: other work on the machine only slows a run
+    result=$(run "$n" "$round")
+    if [ -z "$best" ] || awk -v a="${result%% *}" -v b="${best%% *}" 'BEGIN { exit !(a < b) }'; then
+      best=$result
+    fi
+  done
+  read -r seconds kb user sys <<<"$best"
+  awk -v n="$n" -v s="$seconds" -v kb="$kb" -v u="$user" -v y="$sys" \
+    'BEGIN { printf "%8d %10.2f %12.0f %14.1f %8.2f %8.2f\n", n, s, (s > 0 ? n / s : 0), kb / 1024, u, y }'
+done
