@@ -203,6 +203,26 @@ QString Database::QuoteName(const QString& identifier) const
 }
 
 // Through the statement cache: QSqlDatabase prepares BEGIN and COMMIT anew on every call.
+bool Database::HasUniqueKey(const QString& table, const QString& column)
+{
+    const QPair<QString, QString> key(table, column);
+    auto found = m_uniqueKeys.constFind(key);
+    if (found != m_uniqueKeys.constEnd())
+        return *found;
+    QSqlQuery& query =
+        Execute(QStringLiteral("SELECT 1 FROM pragma_index_list(?) AS l WHERE l.\"unique\" = 1 "
+                               "AND l.partial = 0 "
+                               "AND (SELECT count(*) FROM pragma_index_xinfo(l.name) WHERE key = 1) = 1 "
+                               "AND EXISTS (SELECT 1 FROM pragma_index_xinfo(l.name) AS x "
+                               "WHERE x.key = 1 AND lower(x.name) = lower(?) AND x.coll = 'BINARY') "
+                               "LIMIT 1"),
+                {table, column});
+    const bool unique = query.next();
+    query.finish();
+    m_uniqueKeys.insert(key, unique);
+    return unique;
+}
+
 void Database::Begin()
 {
     Execute(QStringLiteral("BEGIN")).finish();

@@ -40,6 +40,18 @@ public:
     // Kinds of the columns of a table by name. Throws CorvaneError for an unknown table.
     const QHash<QString, ColumnKind>& Columns(const QString& table);
     QString QuoteName(const QString& identifier) const;
+    // The statement text kept under key, made by build() the first time: for callers that would
+    // otherwise assemble the same long text for every row.
+    template <typename Build> const QString& StatementText(const QString& key, Build build)
+    {
+        auto found = m_statementTexts.constFind(key);
+        if (found != m_statementTexts.constEnd())
+            return *found;
+        return *m_statementTexts.insert(key, build());
+    }
+    // True when a unique index of table covers exactly this column, compared as stored, so that
+    // a row can be written with one INSERT ... ON CONFLICT. Cached for the connection.
+    bool HasUniqueKey(const QString& table, const QString& column);
 
     void Begin();
     void Commit();
@@ -61,6 +73,8 @@ private:
     QHash<QString, Statement> m_statements;
     QHash<QString, QHash<QString, ColumnKind>> m_columns;
     mutable QHash<QString, QString> m_quotedNames;
+    QHash<QString, QString> m_statementTexts;
+    QHash<QPair<QString, QString>, bool> m_uniqueKeys;
 };
 
 // The description of a failed statement, as an operator should read it.

@@ -48,7 +48,11 @@ double ReadReal(const QString& text, bool& ok)
 }
 } // namespace
 
-Record::Record(Database& db, const QString& table) : m_db(&db), m_table(table) {}
+Record::Record(Database& db, const QString& table) : m_db(&db), m_table(table), m_kinds(db.Columns(table))
+{
+    m_columns.reserve(m_kinds.size());
+    m_values.reserve(m_kinds.size());
+}
 
 Record Record::FindOrAdd(Database& db, const QString& table, const QString& keyColumn, const QString& key)
 {
@@ -57,28 +61,49 @@ Record Record::FindOrAdd(Database& db, const QString& table, const QString& keyC
     record.CheckColumn(record.m_keyColumn);
     // A file without an id reads it as a null text; its row is the one whose key is empty.
     record.m_key = key.isNull() ? QStringLiteral("") : key;
-    const QString sql = QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1")
-                            .arg(db.QuoteName(table), db.QuoteName(record.m_keyColumn));
-    QSqlQuery& query = db.Execute(sql, {record.m_key});
-    record.m_isNew = !query.next();
-    query.finish();
+    if (db.HasUniqueKey(table, record.m_keyColumn))
+    {
+        // Whether the row exists is left to the engine at Update(): one statement instead of two.
+        record.m_upsert = true;
+        record.m_isNewKnown = false;
+        record.Assign(record.m_keyColumn, record.m_key);
+        return record;
+    }
+    record.m_isNew = !record.RowExists();
     if (record.m_isNew)
         record.SetValue(record.m_keyColumn, record.m_key);
     return record;
 }
 
+bool Record::RowExists() const
+{
+    QSqlQuery& query = m_db->Execute(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1")
+                                         .arg(m_db->QuoteName(m_table), m_db->QuoteName(m_keyColumn)),
+                                     {m_key});
+    const bool found = query.next();
+    query.finish();
+    return found;
+}
+
+bool Record::IsNew() const
+{
+    if (!m_isNewKnown)
+    {
+        m_isNew = !RowExists();
+        m_isNewKnown = true;
+    }
+    return m_isNew;
+}
+
 Record Record::AddNew(Database& db, const QString& table)
 {
-    Record record(db, table);
-    db.Columns(table); // an unknown table fails here, not at the first assignment
-    return record;
+    return Record(db, table); // an unknown table fails here, not at the first assignment
 }
 
 ColumnKind Record::CheckColumn(const QString& column) const
 {
-    const QHash<QString, ColumnKind>& kinds = m_db->Columns(m_table);
-    auto found = kinds.constFind(column);
-    if (found == kinds.constEnd())
+    auto found = m_kinds.constFind(column);
+    if (found == m_kinds.constEnd())
         throw CorvaneError(QStringLiteral("表%1中没有字段%2").arg(m_table, column));
     return *found;
 }
@@ -150,48 +175,82 @@ QVariant Record::Value(const QString& column) const
     return index >= 0 ? m_values[index] : QVariant();
 }
 
-void Record::Update()
+QString Record::StatementText(Mode mode) const
 {
     const QLatin1Char comma(',');
     QString sql;
-    sql.reserve(48 + 24 * m_columns.size());
-    if (m_isNew)
+    sql.reserve(48 + 40 * m_columns.size());
+    if (mode == Mode::Update)
     {
-        sql += QStringLiteral("INSERT INTO ") + m_db->QuoteName(m_table);
-        if (m_columns.isEmpty())
+        sql += QStringLiteral("UPDATE ") + m_db->QuoteName(m_table) + QStringLiteral(" SET ");
+        for (qsizetype i = 0; i < m_columns.size(); ++i)
         {
-            sql += QStringLiteral(" DEFAULT VALUES");
+            if (i > 0)
+                sql += comma;
+            sql += m_db->QuoteName(m_columns[i]) + QStringLiteral(" = ?");
         }
-        else
-        {
-            sql += QStringLiteral(" (");
-            for (qsizetype i = 0; i < m_columns.size(); ++i)
-            {
-                if (i > 0)
-                    sql += comma;
-                sql += m_db->QuoteName(m_columns[i]);
-            }
-            sql += QStringLiteral(") VALUES (?");
-            for (qsizetype i = 1; i < m_columns.size(); ++i)
-                sql += QStringLiteral(",?");
-            sql += QLatin1Char(')');
-        }
-        m_db->Execute(sql, m_values).finish();
-        if (!m_keyColumn.isEmpty())
-            m_isNew = false; // a second Update() of the same record edits the row just added
-        return;
+        sql += QStringLiteral(" WHERE ") + m_db->QuoteName(m_keyColumn) + QStringLiteral(" = ?");
+        return sql;
     }
+    sql += QStringLiteral("INSERT INTO ") + m_db->QuoteName(m_table);
     if (m_columns.isEmpty())
-        return;
-    sql += QStringLiteral("UPDATE ") + m_db->QuoteName(m_table) + QStringLiteral(" SET ");
+        return sql + QStringLiteral(" DEFAULT VALUES");
+    sql += QStringLiteral(" (");
     for (qsizetype i = 0; i < m_columns.size(); ++i)
     {
         if (i > 0)
             sql += comma;
-        sql += m_db->QuoteName(m_columns[i]) + QStringLiteral(" = ?");
+        sql += m_db->QuoteName(m_columns[i]);
     }
-    sql += QStringLiteral(" WHERE ") + m_db->QuoteName(m_keyColumn) + QStringLiteral(" = ?");
-    QVariantList values = m_values;
-    values.append(m_key);
-    m_db->Execute(sql, values).finish();
+    sql += QStringLiteral(") VALUES (?");
+    for (qsizetype i = 1; i < m_columns.size(); ++i)
+        sql += QStringLiteral(",?");
+    sql += QLatin1Char(')');
+    if (mode == Mode::Insert)
+        return sql;
+    // The key is the first column assigned; the others replace those of an existing row.
+    sql += QStringLiteral(" ON CONFLICT(") + m_db->QuoteName(m_keyColumn) + QLatin1Char(')');
+    if (m_columns.size() == 1)
+        return sql + QStringLiteral(" DO NOTHING");
+    sql += QStringLiteral(" DO UPDATE SET ");
+    for (qsizetype i = 1; i < m_columns.size(); ++i)
+    {
+        if (i > 1)
+            sql += comma;
+        const QString name = m_db->QuoteName(m_columns[i]);
+        sql += name + QStringLiteral(" = excluded.") + name;
+    }
+    return sql;
+}
+
+void Record::Update()
+{
+    const Mode mode = m_upsert ? Mode::Upsert : m_isNew ? Mode::Insert : Mode::Update;
+    if (mode == Mode::Update && m_columns.isEmpty())
+        return;
+    // Every row of a batch has the same columns: the long text is built once per layout.
+    QString layout;
+    layout.reserve(m_table.size() + m_keyColumn.size() + 2 + 20 * m_columns.size());
+    layout += m_table;
+    layout += QLatin1Char(char('0' + int(mode)));
+    layout += m_keyColumn;
+    for (const QString& column : m_columns)
+    {
+        layout += QLatin1Char(',');
+        layout += column;
+    }
+    const QString& sql = m_db->StatementText(layout, [&] { return StatementText(mode); });
+    if (mode == Mode::Update)
+    {
+        QVariantList values = m_values;
+        values.append(m_key);
+        m_db->Execute(sql, values).finish();
+        return;
+    }
+    m_db->Execute(sql, m_values).finish();
+    if (mode == Mode::Upsert || !m_keyColumn.isEmpty())
+    {
+        m_isNew = false; // a second Update() of the same record edits the row just written
+        m_isNewKnown = true;
+    }
 }

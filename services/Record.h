@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -19,7 +20,8 @@ public:
     // A new row with nothing assigned yet.
     static Record AddNew(Database& db, const QString& table);
 
-    bool IsNew() const { return m_isNew; }
+    // True while the row is not in the table yet (a lookup, for a table with a unique key).
+    bool IsNew() const;
     const QString& Table() const { return m_table; }
 
     // Assigns a text. Empty into a non-text column stores NULL; a text the column cannot take
@@ -39,12 +41,23 @@ private:
     // The kind of a column of the table; throws CorvaneError for a column it lacks.
     ColumnKind CheckColumn(const QString& column) const;
     void Assign(const QString& column, const QVariant& value);
+    bool RowExists() const;
+    enum class Mode
+    {
+        Insert,
+        Update,
+        Upsert,
+    };
+    QString StatementText(Mode mode) const;
 
     Database* m_db;
     QString m_table;
     QString m_keyColumn;
     QVariant m_key;
-    bool m_isNew = true;
-    QStringList m_columns; // assigned, in order of first assignment
+    mutable bool m_isNew = true;
+    mutable bool m_isNewKnown = true;
+    bool m_upsert = false;              // the key is unique: Update() inserts or updates in one statement
+    QHash<QString, ColumnKind> m_kinds; // of the table's columns
+    QStringList m_columns;              // assigned, in order of first assignment
     QVector<QVariant> m_values;
 };

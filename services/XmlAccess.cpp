@@ -19,7 +19,6 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -122,10 +121,10 @@ xmlXPathCompExprPtr CompiledPath(const QString& xpath)
     return expr;
 }
 
-bool IsPlainElement(xmlNodePtr node, std::string_view name)
+bool IsPlainElement(xmlNodePtr node, const std::string& name)
 {
     return node && node->type == XML_ELEMENT_NODE && node->ns == nullptr &&
-           name == reinterpret_cast<const char*>(node->name);
+           std::strcmp(name.c_str(), reinterpret_cast<const char*>(node->name)) == 0;
 }
 
 QByteArray ForcedEncoding(const QByteArray& content)

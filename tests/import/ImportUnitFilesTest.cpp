@@ -134,6 +134,17 @@ TEST_F(UnitBatch, ReimportUpdatesTheOneRowAndOverwritesMissingAndEmptyElements)
     EXPECT_EQ(Row("dat_corp_security", {"storedevstatus"}), QStringList{"NULL"});
 }
 
+TEST_F(UnitBatch, ReimportFindsTheRowAlsoWithoutAUniqueIndex)
+{
+    temp.Open()->Execute(QStringLiteral("drop index ux_corp_info_corpid")).finish();
+    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1")));
+    Import({QStringLiteral("a.dw")});
+    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1"), {{"Basic/Name", "新名称"}}));
+    Import({QStringLiteral("a.dw")});
+    EXPECT_EQ(Rows(QStringLiteral("dat_corp_info")), 1);
+    EXPECT_EQ(Row("dat_corp_info", {"name", "shortname"}), QStringList({"新名称", "华严寺"}));
+}
+
 TEST_F(UnitBatch, NotWellFormedFileStopsTheBatch)
 {
     Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1")));
