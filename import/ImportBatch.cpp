@@ -8,13 +8,32 @@
 #include "services/Settings.h"
 #include "services/XmlAccess.h"
 
+#include <QDirIterator>
+#include <QSet>
+
 namespace
 {
-void MoveImportedFile(const QString& folder, const QString& name, const QString& localPath)
+// The companion pages of a folder, in lower case. Most files have none: looking a companion up
+// here first spares the file system a failed lookup per file.
+QSet<QString> CompanionCandidates(const QString& folder)
+{
+    QSet<QString> names;
+    QDirIterator entries(folder, {QStringLiteral("*.htm")}, QDir::Files | QDir::Hidden);
+    while (entries.hasNext())
+    {
+        entries.next();
+        names.insert(entries.fileName().toLower());
+    }
+    return names;
+}
+
+void MoveImportedFile(const QString& folder, const QString& name, const QString& localPath,
+                      const QSet<QString>& companions)
 {
     MoveFileReplacing(folder + name, localPath + name);
     const QString companion = CompanionName(name);
-    if (!companion.isEmpty() && PathAttributes(folder + companion) >= 0)
+    if (!companion.isEmpty() && companions.contains(companion.toLower()) &&
+        PathAttributes(folder + companion) >= 0)
         MoveFileReplacing(folder + companion, localPath + companion);
 }
 } // namespace
@@ -23,12 +42,17 @@ BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Sett
                         MessageSink& sink)
 {
     std::unique_ptr<Database> db = OpenDatabase(settings);
+    // The batch keeps the database to itself until it ends: a commit per file then takes no
+    // file locks of its own.
+    db->Execute(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")).finish();
     kind.loadDictionaries(*db, sink);
 
     const QString folder = WithTrailingSlash(files.folder);
     const QString& localPath = settings.LocalPath;
     const bool moveFiles = !localPath.isEmpty() && PathAttributes(localPath) >= 0 &&
                            !IsSameFolder(folder.isEmpty() ? QStringLiteral(".") : folder, localPath);
+    const QSet<QString> companions =
+        moveFiles ? CompanionCandidates(folder.isEmpty() ? QStringLiteral(".") : folder) : QSet<QString>();
 
     BatchCounts counts;
     for (const QString& name : files.names)
@@ -62,7 +86,7 @@ BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Sett
         if (ok && !(kind.keyRequired && key.isEmpty()))
         {
             if (moveFiles)
-                MoveImportedFile(folder, name, localPath);
+                MoveImportedFile(folder, name, localPath, companions);
             ++counts.imported;
         }
         else
