@@ -387,7 +387,9 @@ XmlDocument LoadXmlFile(const QString& path)
     QByteArray utf8;
     if (!encoding.isEmpty() && DecodeGb18030(content, utf8))
     {
-        raw = xmlReadMemory(utf8.constData(), int(utf8.size()), nullptr, "UTF-8", options);
+        // No encoding named: with the declaration ignored the parser reads UTF-8 as it is,
+        // where naming UTF-8 would pass every byte through a converter.
+        raw = xmlReadMemory(utf8.constData(), int(utf8.size()), nullptr, nullptr, options);
         if (raw)
         {
             // Saved again in the encoding it was read with, as when the parser decodes it.
