@@ -11,9 +11,10 @@
 
 namespace
 {
+// From UTF-16, so that the same code names files on Windows (wide paths) and POSIX (UTF-8).
 std::filesystem::path FsPath(const QString& path)
 {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
+    return std::filesystem::path(path.toStdU16String());
 }
 
 QString MoveFailure(const QString& source, const QString& target, const QString& reason)

@@ -256,15 +256,15 @@ TEST_F(UnitBatch, Gb2312FileKeepsItsChineseTexts)
 
 TEST_F(UnitBatch, CompanionMovesWithItsFileAndReplacesOldCopies)
 {
-    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1")));
-    Write(QStringLiteral("a.htm"), "new page");
-    temp.WriteFile(Local(QStringLiteral("a.dw")), "old file");
-    temp.WriteFile(Local(QStringLiteral("a.htm")), "old page");
+    Write(QStringLiteral("华严寺.dw"), UnitFile(QStringLiteral("U1")));
+    Write(QStringLiteral("华严寺.htm"), "new page");
+    temp.WriteFile(Local(QStringLiteral("华严寺.dw")), "old file");
+    temp.WriteFile(Local(QStringLiteral("华严寺.htm")), "old page");
     Write(QStringLiteral("U2"), UnitFile(QStringLiteral("U2")));
     Write(QStringLiteral("U2.htm"), "not a companion of a name without a dot");
-    Import({QStringLiteral("a.dw"), QStringLiteral("U2")});
-    EXPECT_EQ(ReadAll(Local(QStringLiteral("a.dw"))), UnitFile(QStringLiteral("U1")));
-    EXPECT_EQ(ReadAll(Local(QStringLiteral("a.htm"))), "new page");
+    Import({QStringLiteral("华严寺.dw"), QStringLiteral("U2")});
+    EXPECT_EQ(ReadAll(Local(QStringLiteral("华严寺.dw"))), UnitFile(QStringLiteral("U1")));
+    EXPECT_EQ(ReadAll(Local(QStringLiteral("华严寺.htm"))), "new page");
     EXPECT_EQ(QDir(temp.settings.ImportPath).entryList(QDir::Files), QStringList{"U2.htm"});
 }
 
