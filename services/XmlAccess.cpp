@@ -371,7 +371,7 @@ XmlDocument LoadXmlFile(const QString& path)
         return doc;
     }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
     {
         XmlErrorText = QStringLiteral("无法打开指定文件") + path;
         return doc;
