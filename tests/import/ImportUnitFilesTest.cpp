@@ -235,6 +235,17 @@ TEST_F(UnitBatch, EmptyDictionaryFailsEachCodedCopyNamingTheTable)
     EXPECT_EQ(Rows(QStringLiteral("dat_corp_construction")), 0);
 }
 
+TEST_F(UnitBatch, SectionWhoseRowCannotBeFoundFailsWithOneMessage)
+{
+    temp.Open()->Execute(QStringLiteral("drop table dat_corp_reserve")).finish();
+    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1")));
+    Import({QStringLiteral("a.dw")});
+    EXPECT_EQ(sink.messages, QStringList({QStringLiteral("导入单位U1信息失败:数据库中没有表dat_corp_reserve"),
+                                          Summary(0, 1)}));
+    EXPECT_EQ(Rows(QStringLiteral("dat_corp_info")), 1);
+    EXPECT_EQ(Rows(QStringLiteral("dat_corp_security")), 0);
+}
+
 TEST_F(UnitBatch, IdWithAnApostropheImportsLikeAnyOther)
 {
     Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("O'Brien")));
