@@ -1,5 +1,6 @@
 #include "import/ImportBatch.h"
 
+#include "import/DocumentPrefetcher.h"
 #include "import/FileMove.h"
 #include "services/CorvaneError.h"
 #include "services/Database.h"
@@ -54,17 +55,25 @@ BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Sett
     const QSet<QString> companions =
         moveFiles ? CompanionCandidates(folder.isEmpty() ? QStringLiteral(".") : folder) : QSet<QString>();
 
+    QStringList paths;
+    paths.reserve(files.names.size());
+    for (const QString& name : files.names)
+        paths.append(folder + name);
+    DocumentPrefetcher loader(paths);
+
     BatchCounts counts;
     for (const QString& name : files.names)
     {
-        XmlDocument doc = LoadXmlFile(folder + name);
-        const QString loadError = GetXmlError();
-        if (!loadError.isEmpty())
+        DocumentPrefetcher::Loaded loaded = loader.Next();
+        // A name listed twice was read ahead before its first import moved it away.
+        if (loaded.error.isEmpty() && moveFiles && PathAttributes(folder + name) < 0)
+            loaded.error = QStringLiteral("无法打开指定文件") + folder + name;
+        if (!loaded.error.isEmpty())
         {
-            sink.Show(loadError);
+            sink.Show(loaded.error);
             break;
         }
-        const XmlNode root = doc.Root();
+        const XmlNode root = loaded.document.Root();
         const QString key = kind.readKey(root);
 
         bool ok = false;

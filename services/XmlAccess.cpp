@@ -251,6 +251,12 @@ bool XmlDocument::ParseText(const QByteArray& text)
     return m_doc != nullptr;
 }
 
+void XmlDocument::PrepareLookups()
+{
+    if (m_doc && !m_index)
+        BuildIndex();
+}
+
 void XmlDocument::BuildIndex()
 {
     // One walk of the tree; every later lookup touches only the elements of one name.

@@ -39,6 +39,9 @@ public:
 
     _xmlDoc* Raw() const { return m_doc; }
 
+    // Builds the name index now rather than at the first lookup (e.g. on a loading thread).
+    void PrepareLookups();
+
 private:
     friend QString GetNodeText(const XmlNode& node, const QString& xpath);
     friend void SetNodeText(const XmlNode& node, const QString& xpath, const QString& value);

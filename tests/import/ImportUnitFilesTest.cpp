@@ -157,6 +157,31 @@ TEST_F(UnitBatch, NotWellFormedFileStopsTheBatch)
     EXPECT_EQ(Rows(QStringLiteral("dat_corp_info")), 1);
 }
 
+TEST_F(UnitBatch, FileListedTwiceIsImportedOnceThenMissing)
+{
+    // Files are read ahead of the import; the second entry must still meet the moved file.
+    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1")));
+    Write(QStringLiteral("b.dw"), UnitFile(QStringLiteral("U2")));
+    Import({QStringLiteral("a.dw"), QStringLiteral("a.dw"), QStringLiteral("b.dw")});
+    EXPECT_EQ(sink.messages, QStringList({QStringLiteral("无法打开指定文件") + In("a.dw"), Summary(1, 0)}));
+    EXPECT_TRUE(QFile::exists(In(QStringLiteral("b.dw"))));
+}
+
+TEST_F(UnitBatch, LongBatchImportsEveryFileInOrder)
+{
+    QStringList names;
+    for (int i = 0; i < 60; ++i)
+    {
+        names.append(QStringLiteral("u%1.dw").arg(i, 3, 10, QLatin1Char('0')));
+        Write(names.last(), UnitFile(QStringLiteral("U%1").arg(i)));
+    }
+    Write(QStringLiteral("zz.dw"), "<CorpInfo>");
+    names.append(QStringLiteral("zz.dw"));
+    EXPECT_EQ(Import(names).imported, 60);
+    EXPECT_EQ(sink.messages, QStringList({QStringLiteral("无法打开指定文件") + In("zz.dw"), Summary(60, 0)}));
+    EXPECT_EQ(Rows(QStringLiteral("dat_corp_security")), 60);
+}
+
 TEST_F(UnitBatch, FileWithoutCorpIdCountsAsFailedAndStays)
 {
     Write(QStringLiteral("empty.dw"), UnitFile(QStringLiteral("")));

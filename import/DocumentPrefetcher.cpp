@@ -1,0 +1,60 @@
+#include "import/DocumentPrefetcher.h"
+
+#include <libxml/parser.h>
+
+DocumentPrefetcher::DocumentPrefetcher(const QStringList& paths, std::size_t ahead)
+    : m_paths(paths), m_ahead(ahead < 2 ? 2 : ahead)
+{
+    // libxml2 sets up its globals once, on the first thread that asks.
+    xmlInitParser();
+    m_thread = std::thread(&DocumentPrefetcher::Run, this);
+}
+
+DocumentPrefetcher::~DocumentPrefetcher()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+}
+
+DocumentPrefetcher::Loaded DocumentPrefetcher::Next()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_ready.empty(); });
+    Loaded loaded = std::move(m_ready.front());
+    m_ready.pop_front();
+    // The loader refills from half full, so it is woken once per half queue, not per file.
+    const bool wakeLoader = m_ready.size() == m_ahead / 2;
+    lock.unlock();
+    if (wakeLoader)
+        m_changed.notify_all();
+    return loaded;
+}
+
+void DocumentPrefetcher::Run()
+{
+    for (const QString& path : m_paths)
+    {
+        Loaded loaded;
+        loaded.document = LoadXmlFile(path);
+        loaded.error = GetXmlError();
+        loaded.document.PrepareLookups();
+
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_ready.size() >= m_ahead)
+            m_changed.wait(lock, [this] { return m_stop || m_ready.size() <= m_ahead / 2; });
+        if (m_stop)
+            return;
+        const bool failed = !loaded.error.isEmpty();
+        const bool wakeBatch = m_ready.empty();
+        m_ready.push_back(std::move(loaded));
+        lock.unlock();
+        if (wakeBatch)
+            m_changed.notify_all();
+        if (failed)
+            return; // the batch ends at a file that cannot be loaded
+    }
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "services/XmlAccess.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+// Reads and parses the files of a batch a few files ahead on a second thread, so the database
+// work of one file overlaps the loading of the next. Loading has no side effects; the batch
+// still takes the files in order and decides everything on its own thread.
+class DocumentPrefetcher
+{
+public:
+    struct Loaded
+    {
+        XmlDocument document;
+        QString error; // GetXmlError() of the load
+    };
+
+    explicit DocumentPrefetcher(const QStringList& paths, std::size_t ahead = 16);
+    ~DocumentPrefetcher();
+    DocumentPrefetcher(const DocumentPrefetcher&) = delete;
+    DocumentPrefetcher& operator=(const DocumentPrefetcher&) = delete;
+
+    // The next file in list order; waits for it when it is not loaded yet.
+    Loaded Next();
+
+private:
+    void Run();
+
+    QStringList m_paths;
+    std::size_t m_ahead;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Loaded> m_ready;
+    bool m_stop = false;
+    std::thread m_thread;
+};
