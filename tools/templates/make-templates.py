@@ -69,14 +69,14 @@ def title(ws, text, last_col, note=AMOUNT_NOTE):
         ws.write_merge(1, 1, 0, last_col, note, NOTE)
 
 
-def widths(ws, spec):
-    for col, width in spec.items():
+def widths(ws, columns):
+    for col, width in columns.items():
         ws.col(col).width = width * 256
 
 
-def column_formats(ws, spec):
+def column_formats(ws, columns):
     """Default formats of whole columns, for the rows that a list writer adds."""
-    for col, style in spec.items():
+    for col, style in columns.items():
         ws.col(col).set_style(style)
 
 
