@@ -1,13 +1,13 @@
-#include "reports/CompoundFile.h"
-
 #include "XlsTestFiles.h"
-#include "reports/XlsWorkbook.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace
 {
+class CompoundFileCopy : public WorkbookFill
+{
+};
+
 QByteArray Bytes(int size, char seed)
 {
     QByteArray bytes(size, '\0');
@@ -24,9 +24,8 @@ QByteArray ClassId(char seed)
 // Every other stream and storage of the compound file, their class ids included, survives a fill
 // unchanged: streams at the mini-stream boundary (4095 and 4096 bytes), empty and large ones,
 // names starting with control characters, nested storages, a workbook called "WORKBOOK".
-TEST(CompoundFile, CopiesEveryOtherStreamAndStorageUnchanged)
+TEST_F(CompoundFileCopy, CopiesEveryOtherStreamAndStorageUnchanged)
 {
-    QTemporaryDir dir;
     std::map<QString, QByteArray> entries = ReadCompoundEntries(TestDataFile("libreoffice-basic.xls"));
     const QByteArray workbook = entries.at("Workbook");
     entries.erase("Workbook");
@@ -40,16 +39,13 @@ TEST(CompoundFile, CopiesEveryOtherStreamAndStorageUnchanged)
     entries["_VBA_PROJECT_CUR/VBA"] = ClassId(6);
     entries["_VBA_PROJECT_CUR/VBA/dir"] = Bytes(5000, 7);
     entries["_VBA_PROJECT_CUR/PROJECT"] = Bytes(300, 8);
-    const QString input = dir.filePath("input.xls");
+    const QString input = m_dir.filePath("input.xls");
     WriteCompoundEntries(input, entries);
 
-    XlsWorkbook book;
-    book.OpenWorkbook(input);
-    book.Sheets().SheetAt(0).WriteText(0, 20, 0, "填写");
-    const QString output = dir.filePath("output.xls");
-    book.SaveWorkbook(output);
+    Open(input).WriteText(0, 20, 0, "填写");
+    EXPECT_EQ(SaveAndReopen().ReadCell(0, 20), "填写");
 
-    std::map<QString, QByteArray> saved = ReadCompoundEntries(output);
+    std::map<QString, QByteArray> saved = ReadCompoundEntries(m_dir.filePath("filled.xls"));
     ASSERT_TRUE(saved.count("WORKBOOK"));
     EXPECT_NE(saved.at("WORKBOOK"), workbook);
     saved.erase("WORKBOOK");
@@ -59,18 +55,12 @@ TEST(CompoundFile, CopiesEveryOtherStreamAndStorageUnchanged)
 
 // Gnumeric's default writes an Excel 5.0/95 copy ("Book") beside the Workbook stream: it would show
 // the unfilled template in old programs, so it is left out.
-TEST(CompoundFile, LeavesOutTheExcel95CopyOfADualFormatFile)
+TEST_F(CompoundFileCopy, LeavesOutTheExcel95CopyOfADualFormatFile)
 {
-    QTemporaryDir dir;
-    XlsWorkbook book;
-    book.OpenWorkbook(TestDataFile("gnumeric-dual.xls"));
-    book.Sheets().SheetAt(0).WriteNumber(1, 1, 0, 99);
-    const QString output = dir.filePath("output.xls");
-    book.SaveWorkbook(output);
-    const std::map<QString, QByteArray> saved = ReadCompoundEntries(output);
+    Open(TestDataFile("gnumeric-dual.xls")).WriteNumber(1, 1, 0, 99);
+    EXPECT_EQ(SaveAndReopen().ReadCell(1, 1), "99");
+    const std::map<QString, QByteArray> saved = ReadCompoundEntries(m_dir.filePath("filled.xls"));
     EXPECT_TRUE(saved.count("Workbook"));
     EXPECT_FALSE(saved.count("Book"));
-    book.OpenWorkbook(output);
-    EXPECT_EQ(book.Sheets().SheetAt(0).ReadCell(1, 1), "99");
 }
 } // namespace

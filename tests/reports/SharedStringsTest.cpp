@@ -2,10 +2,8 @@
 
 #include "BiffVerifier.h"
 #include "XlsTestFiles.h"
-#include "reports/XlsWorkbook.h"
 
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace
@@ -75,18 +73,26 @@ QByteArray RichSst()
     return stream;
 }
 
-TEST(SharedStrings, SplitsRichTemplateStringsIntoContinueRecordsByTheRules)
+class SharedStringsOfATemplate : public ::testing::Test
 {
-    const QByteArray input = RichSst();
-    std::vector<BiffRecord> records;
-    ASSERT_TRUE(SplitRecords(input, records));
-    SharedStrings strings;
-    ASSERT_TRUE(strings.Parse(input, records, 0));
-    ASSERT_EQ(strings.Count(), 40u);
-    EXPECT_EQ(strings.Text(1).size(), 51);
-    EXPECT_EQ(strings.Text(1)[0], QChar(0x4E00 + 37));
+protected:
+    void SetUp() override
+    {
+        std::vector<BiffRecord> records;
+        ASSERT_TRUE(SplitRecords(m_input, records));
+        ASSERT_TRUE(m_strings.Parse(m_input, records, 0));
+        ASSERT_EQ(m_strings.Count(), 40u);
+    }
+    const QByteArray m_input = RichSst();
+    SharedStrings m_strings;
+};
 
-    const QByteArray saved = SaveAfterGlobalsStart(strings, 0);
+TEST_F(SharedStringsOfATemplate, SplitsRichStringsIntoContinueRecordsByTheRules)
+{
+    EXPECT_EQ(m_strings.Text(1).size(), 51);
+    EXPECT_EQ(m_strings.Text(1)[0], QChar(0x4E00 + 37));
+
+    const QByteArray saved = SaveAfterGlobalsStart(m_strings, 0);
     EXPECT_EQ(VerifyWorkbookStream(GlobalsAround(saved)).join("\n").toStdString(), "");
 
     // Parsing the split table gives the same entries: saving again gives the same bytes.
@@ -97,25 +103,23 @@ TEST(SharedStrings, SplitsRichTemplateStringsIntoContinueRecordsByTheRules)
     EXPECT_EQ(SaveAfterGlobalsStart(again, 0), saved);
 }
 
-TEST(SharedStrings, AddsEachPlainTextOnceAndKeepsTemplateIndices)
+TEST_F(SharedStringsOfATemplate, AddsEachPlainTextOnceAndKeepsTemplateIndices)
 {
-    const QByteArray input = RichSst();
-    std::vector<BiffRecord> records;
-    ASSERT_TRUE(SplitRecords(input, records));
-    SharedStrings strings;
-    ASSERT_TRUE(strings.Parse(input, records, 0));
-    const QString richText = strings.Text(0);
-    const quint32 added = strings.Add(richText); // a rich entry is no plain one
-    EXPECT_EQ(added, 40u);
-    EXPECT_EQ(strings.Add("新文本"), 41u);
-    EXPECT_EQ(strings.Add(richText), 40u);
-    EXPECT_EQ(strings.Add("新文本"), 41u);
-    EXPECT_EQ(strings.Text(0), richText);
+    const QString richText = m_strings.Text(0);
+    EXPECT_EQ(m_strings.Add(richText), 40u); // a rich entry is no plain one
+    EXPECT_EQ(m_strings.Add("新文本"), 41u);
+    EXPECT_EQ(m_strings.Add(richText), 40u);
+    EXPECT_EQ(m_strings.Add("新文本"), 41u);
+    EXPECT_EQ(m_strings.Text(0), richText);
 }
 
 // Random texts of 1 to 1000 characters, Latin-1 or CJK or both, break across records in every
 // possible place; each must come back whole from a saved and reopened workbook.
-TEST(SharedStrings, ManyLongMixedTextsSurviveSaveAndReopen)
+class SharedStringsInAWorkbook : public WorkbookFill
+{
+};
+
+TEST_F(SharedStringsInAWorkbook, ManyLongMixedTextsSurviveSaveAndReopen)
 {
     QRandomGenerator random(20240601);
     QStringList texts;
@@ -132,20 +136,13 @@ TEST(SharedStrings, ManyLongMixedTextsSurviveSaveAndReopen)
         }
         texts << text;
     }
-    QTemporaryDir dir;
-    const QString path = dir.filePath("strings.xls");
-    XlsWorkbook workbook;
-    workbook.OpenWorkbook(TestDataFile("xlwt-basic.xls"));
-    Worksheet& sheet = workbook.Sheets().SheetAt(1);
+    Worksheet& sheet = Open(TestDataFile("xlwt-basic.xls"), 1);
     for (int i = 0; i < texts.size(); ++i)
         sheet.WriteText(i % 4, 10 + i / 4, 0, texts[i]);
-    workbook.SaveWorkbook(path);
-    workbook.OpenWorkbook(path);
-    Worksheet& reopened = workbook.Sheets().SheetAt(1);
+    const Worksheet& reopened = SaveAndReopen(1);
     int wrong = 0;
     for (int i = 0; i < texts.size(); ++i)
         wrong += reopened.ReadCell(i % 4, 10 + i / 4) != texts[i] ? 1 : 0;
     EXPECT_EQ(wrong, 0);
-    EXPECT_EQ(VerifyWorkbookStructure(path).join("\n").toStdString(), "");
 }
 } // namespace

@@ -1,5 +1,8 @@
 #include "XlsTestFiles.h"
 
+#include "BiffVerifier.h"
+#include "services/CorvaneError.h"
+
 #include <QStringList>
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
@@ -52,6 +55,33 @@ QString TestDataFile(const QString& name)
 QString TemplateFile(const QString& name)
 {
     return QString(CORVANE_TEMPLATE_DIR) + "/" + name;
+}
+
+QString ThrownMessage(const std::function<void()>& action)
+{
+    try
+    {
+        action();
+    }
+    catch (const CorvaneError& error)
+    {
+        return error.Message();
+    }
+    return "(no error)";
+}
+
+Worksheet& WorkbookFill::Open(const QString& path, int sheet)
+{
+    m_book.OpenWorkbook(path);
+    return m_book.Sheets().SheetAt(sheet);
+}
+
+Worksheet& WorkbookFill::SaveAndReopen(int sheet, const QString& name)
+{
+    const QString path = m_dir.filePath(name);
+    m_book.SaveWorkbook(path);
+    EXPECT_EQ(VerifyWorkbookStructure(path).join("\n").toStdString(), "");
+    return Open(path, sheet);
 }
 
 std::map<QString, QByteArray> ReadCompoundEntries(const QString& path)
