@@ -17,14 +17,15 @@ class DecodeRk : public ::testing::TestWithParam<RkCase>
 
 TEST_P(DecodeRk, GivesTheNumberThatXlrdReads)
 {
-    EXPECT_DOUBLE_EQ(::DecodeRk(GetParam().rk), GetParam().value);
+    EXPECT_EQ(::DecodeRk(GetParam().rk), GetParam().value);
 }
 
-// Integer RKs shift arithmetically (negative numbers stay negative); bit 0 divides by 100;
-// float RKs hold the top 30 bits of a double.
+// Integer RKs shift arithmetically (negative numbers stay negative); bit 0 divides by 100 (times
+// 0.01 misses 0.57 by one bit, so values compare exactly); float RKs hold the top 30 bits.
 INSTANTIATE_TEST_SUITE_P(Codes, DecodeRk,
                          ::testing::Values(RkCase{0x00000002u, 0}, RkCase{(100u << 2) | 2, 100},
                                            RkCase{quint32(-7 << 2) | 2, -7}, RkCase{(1234u << 2) | 3, 12.34},
+                                           RkCase{(57u << 2) | 3, 0.57},
                                            RkCase{quint32(-725 << 2) | 3, -7.25}, RkCase{0x3FF00000u, 1.0},
                                            RkCase{0x3FF00001u, 0.01}, RkCase{0xC0040000u, -2.5},
                                            RkCase{0x405EC000u, 123.0}, RkCase{0x7FFFFFFEu, 536870911},
