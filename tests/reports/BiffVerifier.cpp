@@ -27,6 +27,15 @@ quint32 U32(const uchar* p)
     return qFromLittleEndian<quint32>(p);
 }
 
+// FORMULA, NUMBER, RK, MULRK, BLANK, MULBLANK, LABELSST, LABEL, RSTRING, BOOLERR.
+bool IsCellType(quint16 type)
+{
+    for (quint16 cell : {0x0006, 0x0203, 0x027E, 0x00BD, 0x0201, 0x00BE, 0x00FD, 0x0204, 0x00D6, 0x0205})
+        if (type == cell)
+            return true;
+    return false;
+}
+
 class Verifier
 {
 public:
@@ -277,9 +286,7 @@ private:
             depth += r.type == 0x0809 ? 1 : r.type == 0x000A ? -1 : 0;
             if (depth != 1 || r.type == 0x0809)
                 continue;
-            const bool cell = r.type == 0x0006 || r.type == 0x0203 || r.type == 0x027E || r.type == 0x00BD ||
-                              r.type == 0x0201 || r.type == 0x00BE || r.type == 0x00FD || r.type == 0x0204 ||
-                              r.type == 0x00D6 || r.type == 0x0205;
+            const bool cell = IsCellType(r.type);
             if (cell || r.type == 0x0208 || r.type == 0x00D7)
             {
                 if (tableFirst == 0)
@@ -380,10 +387,9 @@ private:
         for (size_t i = tableFirst; tableFirst != 0 && i <= tableLast; ++i)
         {
             const quint16 t = m_records[i].type;
-            const bool allowed = t == 0x0208 || t == 0x00D7 || t == 0x0006 || t == 0x0203 || t == 0x027E ||
-                                 t == 0x00BD || t == 0x0201 || t == 0x00BE || t == 0x00FD || t == 0x0204 ||
-                                 t == 0x00D6 || t == 0x0205 || t == 0x04BC || t == 0x0221 || t == 0x0236 ||
-                                 t == 0x0207 || t == 0x003C;
+            // ROW, DBCELL, cells and what may follow a FORMULA: SHRFMLA, ARRAY, TABLE, STRING, CONTINUE.
+            const bool allowed = IsCellType(t) || t == 0x0208 || t == 0x00D7 || t == 0x04BC || t == 0x0221 ||
+                                 t == 0x0236 || t == 0x0207 || t == 0x003C;
             if (!allowed)
                 Problem(sheet + QString("record 0x%1 inside the cell table").arg(t, 0, 16));
         }
