@@ -1,5 +1,5 @@
 #include "import/ImportProjectFiles.h"
-#include "ProjectXml.h"
+#include "ReportXml.h"
 #include "support/RecordingSink.h"
 #include "support/TempDatabase.h"
 

@@ -1,4 +1,4 @@
-#include "ProjectXml.h"
+#include "ReportXml.h"
 #include "import/ImportProjectFiles.h"
 #include "services/XmlAccess.h"
 #include "support/RecordingSink.h"

@@ -1,1 +1,1 @@
-set(PROJECT_IMPORT_TESTS ImportProjectFilesTest.cpp ImportProjectSectionsTest.cpp ProjectXml.h)
+set(PROJECT_IMPORT_TESTS ImportProjectFilesTest.cpp ImportProjectSectionsTest.cpp ReportXml.h)
