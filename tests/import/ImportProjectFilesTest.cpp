@@ -1,11 +1,8 @@
 #include "import/ImportProjectFiles.h"
+#include "ImportFixture.h"
 #include "ReportXml.h"
-#include "support/RecordingSink.h"
-#include "support/TempDatabase.h"
 
-#include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace
@@ -17,43 +14,29 @@ QString Summary(int imported, int failed)
         .arg(failed);
 }
 
-class ProjectBatch : public ::testing::Test
+class ProjectBatch : public ImportFixture
 {
 protected:
-    void Write(const QString& name, const ReportXml& xml)
-    {
-        temp.WriteFile(QStringLiteral("in/") + name, xml.Bytes());
-    }
+    void Write(const QString& name, const ReportXml& xml) const { ImportFixture::Write(name, xml.Bytes()); }
 
     BatchCounts Import(const QStringList& names)
     {
         return ImportProjectFiles(FileList{temp.settings.ImportPath, names}, temp.settings, sink);
     }
 
-    int Count(const QString& table, const QString& key = QStringLiteral("U01_P07"))
+    int Count(const QString& table, const QString& key = QStringLiteral("U01_P07")) const
     {
         return temp.Scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE projectid = ?").arg(table), {key})
             .toInt();
     }
 
-    QVariant Scalar(const QString& sql) { return temp.Scalar(sql); }
-
-    bool InImportFolder(const QString& name) const { return QFile::exists(temp.settings.ImportPath + name); }
-    bool InLocalFolder(const QString& name) const { return QFile::exists(temp.settings.LocalPath + name); }
-
-    TempDatabase temp;
-    RecordingSink sink;
+    QVariant Scalar(const QString& sql) const { return temp.Scalar(sql); }
 };
-
-ReportXml Project()
-{
-    return ReportXml::Project(QStringLiteral("U01"), QStringLiteral("P07"));
-}
 
 // A project file with a value in every section.
 ReportXml FullProject(const QString& name, const QString& amount)
 {
-    return Project()
+    return ReportXml::Project()
         .Set(QStringLiteral("Report/BasicInfo/ProjectName"), name)
         .Set(QStringLiteral("Report/FundDemand/Investment/State"), amount)
         .Set(QStringLiteral("Report/FundDemand/Demand/State/Year2008"), amount)
@@ -64,7 +47,6 @@ ReportXml FullProject(const QString& name, const QString& amount)
 TEST_F(ProjectBatch, ImportsUnderTheKeyOfUnitThenProjectAndMovesTheFile)
 {
     Write(QStringLiteral("p1.xm"), FullProject(QStringLiteral("古塔维修"), QStringLiteral("8")));
-    temp.WriteFile(QStringLiteral("in/p1.htm"), "<html/>");
 
     const BatchCounts counts = Import({QStringLiteral("p1.xm")});
 
@@ -76,9 +58,8 @@ TEST_F(ProjectBatch, ImportsUnderTheKeyOfUnitThenProjectAndMovesTheFile)
     EXPECT_EQ(Count(QStringLiteral("dat_project_budget")), 28);
     EXPECT_EQ(Scalar(QStringLiteral("SELECT corpid FROM dat_project_info")).toString(),
               QStringLiteral("U01"));
-    EXPECT_FALSE(InImportFolder(QStringLiteral("p1.xm")));
-    EXPECT_TRUE(InLocalFolder(QStringLiteral("p1.xm")));
-    EXPECT_TRUE(InLocalFolder(QStringLiteral("p1.htm")));
+    EXPECT_FALSE(QFile::exists(In(QStringLiteral("p1.xm"))));
+    EXPECT_TRUE(QFile::exists(Local(QStringLiteral("p1.xm"))));
 }
 
 TEST_F(ProjectBatch, ReimportLeavesOneSetOfRowsHoldingTheSecondFilesValues)
@@ -101,9 +82,21 @@ TEST_F(ProjectBatch, ReimportLeavesOneSetOfRowsHoldingTheSecondFilesValues)
     EXPECT_EQ(Scalar(QStringLiteral("SELECT total FROM dat_project_budget WHERE type = 22")).toDouble(), 9.0);
 }
 
+TEST_F(ProjectBatch, ReplacingAProjectsRowsKeepsTheOtherProjectsOfItsUnit)
+{
+    Write(QStringLiteral("p1.xm"), ReportXml::Project(QStringLiteral("U01"), QStringLiteral("P07")));
+    Write(QStringLiteral("p2.xm"), ReportXml::Project(QStringLiteral("U01"), QStringLiteral("P08")));
+
+    EXPECT_EQ(Import({QStringLiteral("p1.xm"), QStringLiteral("p2.xm")}).imported, 2);
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM dat_project_info WHERE corpid = 'U01'")).toInt(),
+              2);
+    EXPECT_EQ(Count(QStringLiteral("dat_project_budget")), 28);
+    EXPECT_EQ(Count(QStringLiteral("dat_project_budget"), QStringLiteral("U01_P08")), 28);
+}
+
 TEST_F(ProjectBatch, FileWithoutFundDemandOrBudgetDetailGetsAllRowsWithNullAmounts)
 {
-    Write(QStringLiteral("p1.xm"), Project());
+    Write(QStringLiteral("p1.xm"), ReportXml::Project());
 
     EXPECT_EQ(Import({QStringLiteral("p1.xm")}).imported, 1);
     EXPECT_EQ(Count(QStringLiteral("dat_project_fund_detail")), 5);
@@ -137,69 +130,26 @@ TEST_F(ProjectBatch, FailingThirdSectionKeepsTheEarlierSectionsAndLeavesTheFile)
     EXPECT_EQ(Count(QStringLiteral("dat_project_info")), 1);
     EXPECT_EQ(Count(QStringLiteral("dat_project_fund")), 1);
     EXPECT_EQ(Count(QStringLiteral("dat_project_fund_detail")), 5);
-    EXPECT_TRUE(InImportFolder(QStringLiteral("p1.xm")));
-    EXPECT_FALSE(InLocalFolder(QStringLiteral("p1.xm")));
-}
-
-TEST_F(ProjectBatch, FailedRowReplacementKeepsTheOldRowsAndTheFile)
-{
-    Write(QStringLiteral("p1.xm"), FullProject(QStringLiteral("旧名"), QStringLiteral("8")));
-    Import({QStringLiteral("p1.xm")});
-    temp.Open()
-        ->Execute(QStringLiteral("CREATE TRIGGER t BEFORE INSERT ON dat_project_budget WHEN NEW.type = 72 "
-                                 "BEGIN SELECT RAISE(ABORT, '拒绝'); END"))
-        .finish();
-    sink.messages.clear();
-
-    Write(QStringLiteral("p1.xm"), FullProject(QStringLiteral("新名"), QStringLiteral("9")));
-    const BatchCounts counts = Import({QStringLiteral("p1.xm")});
-
-    EXPECT_EQ(counts.failed, 1);
-    EXPECT_EQ(sink.messages, (QStringList{QStringLiteral("导入项目U01_P07信息失败:拒绝"), Summary(0, 1)}));
-    EXPECT_EQ(Count(QStringLiteral("dat_project_budget")), 28);
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT total FROM dat_project_budget WHERE type = 22")).toDouble(), 8.0);
-    EXPECT_TRUE(InImportFolder(QStringLiteral("p1.xm")));
+    EXPECT_TRUE(QFile::exists(In(QStringLiteral("p1.xm"))));
+    EXPECT_FALSE(QFile::exists(Local(QStringLiteral("p1.xm"))));
 }
 
 TEST_F(ProjectBatch, MissingFirstFileEndsTheBatchBeforeTheSecond)
 {
-    Write(QStringLiteral("p2.xm"), Project());
+    Write(QStringLiteral("p2.xm"), ReportXml::Project());
 
     const BatchCounts counts = Import({QStringLiteral("p1.xm"), QStringLiteral("p2.xm")});
 
     EXPECT_EQ(counts.imported + counts.failed, 0);
-    EXPECT_EQ(sink.messages, (QStringList{QStringLiteral("无法打开指定文件") + temp.settings.ImportPath +
-                                              QStringLiteral("p1.xm"),
-                                          Summary(0, 0)}));
-    EXPECT_TRUE(InImportFolder(QStringLiteral("p2.xm")));
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM dat_project_info")).toInt(), 0);
-}
-
-TEST_F(ProjectBatch, KeyIsAnUnderscoreWhenBothIdsAreMissing)
-{
-    Write(QStringLiteral("p1.xm"), ReportXml().Set(QStringLiteral("Report/BasicInfo/ProjectName"), "无编号"));
-
-    EXPECT_EQ(Import({QStringLiteral("p1.xm")}).imported, 1);
-    EXPECT_EQ(Count(QStringLiteral("dat_project_info"), QStringLiteral("_")), 1);
-    EXPECT_EQ(Count(QStringLiteral("dat_project_budget"), QStringLiteral("_")), 28);
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT corpid FROM dat_project_info")).toString(), QString());
-}
-
-TEST_F(ProjectBatch, TwoProjectsOfOneUnitGiveTwoRowsWithTheSameUnit)
-{
-    Write(QStringLiteral("p1.xm"), ReportXml::Project(QStringLiteral("U01"), QStringLiteral("P07")));
-    Write(QStringLiteral("p2.xm"), ReportXml::Project(QStringLiteral("U01"), QStringLiteral("P08")));
-
-    EXPECT_EQ(Import({QStringLiteral("p1.xm"), QStringLiteral("p2.xm")}).imported, 2);
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM dat_project_info WHERE corpid = 'U01'")).toInt(),
-              2);
-    EXPECT_EQ(Count(QStringLiteral("dat_project_budget"), QStringLiteral("U01_P08")), 28);
+    EXPECT_EQ(sink.messages,
+              (QStringList{QStringLiteral("无法打开指定文件") + In(QStringLiteral("p1.xm")), Summary(0, 0)}));
+    EXPECT_TRUE(QFile::exists(In(QStringLiteral("p2.xm"))));
+    EXPECT_EQ(Rows(QStringLiteral("dat_project_info")), 0);
 }
 
 TEST_F(ProjectBatch, ReadsAFileDeclaredGb2312)
 {
-    QFile::copy(QStringLiteral(CORVANE_TEST_DATA "/project.xm"),
-                temp.settings.ImportPath + QStringLiteral("p.xm"));
+    QFile::copy(QStringLiteral(CORVANE_TEST_DATA "/project.xm"), In(QStringLiteral("p.xm")));
 
     EXPECT_EQ(Import({QStringLiteral("p.xm")}).imported, 1);
     const QString key = QStringLiteral("3201000001_XM000001");
@@ -210,23 +160,4 @@ TEST_F(ProjectBatch, ReadsAFileDeclaredGb2312)
                   .toString(),
               QStringLiteral("联系人：谢旸"));
     EXPECT_EQ(Count(QStringLiteral("dat_project_budget"), key), 28);
-}
-
-TEST_F(ProjectBatch, CommandLineImportsEveryProjectFileOfAFolderInNameOrder)
-{
-    // Same key in both: the file taken last decides the values.
-    Write(QStringLiteral("b.xm"), FullProject(QStringLiteral("后"), QStringLiteral("2")));
-    Write(QStringLiteral("a.xm"), FullProject(QStringLiteral("先"), QStringLiteral("1")));
-    temp.WriteFile(QStringLiteral("in/c.dw"), "<CorpInfo/>");
-
-    QProcess cli;
-    cli.start(QStringLiteral(CORVANE_CLI),
-              {QStringLiteral("--app-folder"), temp.settings.AppFolder, QStringLiteral("--local-path"),
-               temp.settings.LocalPath, QStringLiteral("import-projects"), temp.settings.ImportPath});
-    ASSERT_TRUE(cli.waitForFinished(30000));
-
-    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-    EXPECT_TRUE(QString::fromUtf8(cli.readAllStandardOutput()).contains(Summary(2, 0)));
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT name FROM dat_project_info")).toString(), QStringLiteral("后"));
-    EXPECT_TRUE(InImportFolder(QStringLiteral("c.dw")));
 }

@@ -1,8 +1,7 @@
 #include "import/ImportUnitFiles.h"
+#include "ImportFixture.h"
 #include "UnitFileText.h"
 #include "services/CorvaneError.h"
-#include "support/RecordingSink.h"
-#include "support/TempDatabase.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,19 +22,26 @@ QByteArray ReadAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
 }
 
-class UnitBatch : public ::testing::Test
+QStringList Split(const char* text)
+{
+    return QString::fromUtf8(text).split(QLatin1Char(' '));
+}
+
+class UnitBatch : public ImportFixture
 {
 protected:
-    TempDatabase temp;
-    RecordingSink sink;
-
-    QString In(const QString& name) const { return temp.settings.ImportPath + name; }
-    QString Local(const QString& name) const { return temp.settings.LocalPath + name; }
-    void Write(const QString& name, const QByteArray& bytes) const { temp.WriteFile(In(name), bytes); }
     BatchCounts Import(const QStringList& names, const QString& folder = {})
     {
         return ImportUnitFiles(FileList{folder.isEmpty() ? temp.settings.ImportPath : folder, names},
                                temp.settings, sink);
+    }
+    // Imports a.dw with unit U1's complete file, then again with the changes.
+    void ImportTwice(const UnitChanges& changes)
+    {
+        Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1")));
+        Import({QStringLiteral("a.dw")});
+        Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1"), changes));
+        Import({QStringLiteral("a.dw")});
     }
     // The columns of a unit's row as texts, "NULL" for NULL; empty when there is no row.
     QStringList Row(const QString& table, const QStringList& columns, const QString& corpId = "U1") const
@@ -52,17 +58,14 @@ protected:
         query.finish();
         return values;
     }
-    int Rows(const QString& table) const
-    {
-        return temp.Scalar(QStringLiteral("select count(*) from ") + table).toInt();
-    }
 };
 
 struct TableCase
 {
-    const char* table;
+    const char* name;
     QStringList columns;
     QStringList expected;
+    friend void PrintTo(const TableCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class UnitTables : public UnitBatch, public ::testing::WithParamInterface<TableCase>
@@ -73,12 +76,7 @@ TEST_P(UnitTables, EveryElementLandsInItsColumn)
 {
     Write(QStringLiteral("U1.dw"), UnitFile(QStringLiteral("U1")));
     Import({QStringLiteral("U1.dw")});
-    EXPECT_EQ(Row(QString::fromLatin1(GetParam().table), GetParam().columns), GetParam().expected);
-}
-
-QStringList Split(const char* text)
-{
-    return QString::fromUtf8(text).split(QLatin1Char(' '));
+    EXPECT_EQ(Row(QString::fromLatin1(GetParam().name), GetParam().columns), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -103,47 +101,69 @@ INSTANTIATE_TEST_SUITE_P(
                   Split("1200.5 300.25 7 8 0 1 2 3 1")},
         TableCase{"dat_corp_construction",
                   Split("totalarea corearea relicage relictype fsdevstatus rpdevstatus"),
-                  Split("5000 800 唐 古遗址 2 3")}));
+                  Split("5000 800 唐 古遗址 2 3")}),
+    CaseName<TableCase>);
 
-TEST_F(UnitBatch, ImportedFileIsMovedAndCounted)
+// The row is found by corpid through the unique index, or by a plain lookup when it is gone.
+class UnitReimport : public UnitBatch, public ::testing::WithParamInterface<bool>
 {
-    Write(QStringLiteral("U1.dw"), UnitFile(QStringLiteral("U1")));
-    const BatchCounts counts = Import({QStringLiteral("U1.dw")});
-    EXPECT_EQ(counts.imported, 1);
-    EXPECT_EQ(sink.messages, QStringList{Summary(1, 0)});
-    EXPECT_FALSE(QFile::exists(In(QStringLiteral("U1.dw"))));
-    EXPECT_TRUE(QFile::exists(Local(QStringLiteral("U1.dw"))));
-}
+};
 
-TEST_F(UnitBatch, ReimportUpdatesTheOneRowAndOverwritesMissingAndEmptyElements)
+TEST_P(UnitReimport, UpdatesTheOneRowOfEachTable)
 {
-    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1")));
-    Import({QStringLiteral("a.dw")});
-    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1"), {{"Basic/Name", "  新名称\n "},
-                                                                  {"Basic/Email", ""},
-                                                                  {"Basic/Address", QString()},
-                                                                  {"Reserve/TotalItemNum", QString()},
-                                                                  {"Security/StoreDeviceStatus", ""}}));
-    Import({QStringLiteral("a.dw")});
+    if (!GetParam())
+        temp.Open()->Execute(QStringLiteral("drop index ux_corp_info_corpid")).finish();
+    ImportTwice({{"Basic/Name", "新名称"}});
     EXPECT_EQ(sink.messages, QStringList({Summary(1, 0), Summary(1, 0)}));
     for (const char* table :
          {"dat_corp_info", "dat_corp_reserve", "dat_corp_security", "dat_corp_construction"})
         EXPECT_EQ(Rows(QString::fromLatin1(table)), 1) << table;
-    EXPECT_EQ(Row("dat_corp_info", {"name", "email", "address"}), QStringList({"新名称", "", ""}));
-    EXPECT_EQ(Row("dat_corp_reserve", {"totalitemnum"}), QStringList{"NULL"});
-    EXPECT_EQ(Row("dat_corp_security", {"storedevstatus"}), QStringList{"NULL"});
-}
-
-TEST_F(UnitBatch, ReimportFindsTheRowAlsoWithoutAUniqueIndex)
-{
-    temp.Open()->Execute(QStringLiteral("drop index ux_corp_info_corpid")).finish();
-    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1")));
-    Import({QStringLiteral("a.dw")});
-    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1"), {{"Basic/Name", "新名称"}}));
-    Import({QStringLiteral("a.dw")});
-    EXPECT_EQ(Rows(QStringLiteral("dat_corp_info")), 1);
     EXPECT_EQ(Row("dat_corp_info", {"name", "shortname"}), QStringList({"新名称", "华严寺"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(ImportUnitFiles, UnitReimport, ::testing::Bool(),
+                         [](const auto& index) { return index.param ? "UniqueIndex" : "NoIndex"; });
+
+// A second file whose element is missing (null) or empty overwrites the first file's value.
+struct ElementCase
+{
+    const char* name;
+    const char* path; // an element or a whole group
+    QString text;
+    const char* table;
+    const char* column;
+    const char* stored;
+    friend void PrintTo(const ElementCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class ReimportedElement : public UnitBatch, public ::testing::WithParamInterface<ElementCase>
+{
+};
+
+TEST_P(ReimportedElement, OverwritesTheEarlierValue)
+{
+    const ElementCase& c = GetParam();
+    ImportTwice({{QString::fromLatin1(c.path), c.text}});
+    EXPECT_EQ(sink.messages.last(), Summary(1, 0));
+    EXPECT_EQ(Row(QString::fromLatin1(c.table), {QString::fromLatin1(c.column)}),
+              QStringList{QString::fromUtf8(c.stored)});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ImportUnitFiles, ReimportedElement,
+    ::testing::Values(ElementCase{"PaddedText", "Basic/Name", "  新名称\n ", "dat_corp_info", "name",
+                                  "新名称"},
+                      ElementCase{"EmptyText", "Basic/Email", "", "dat_corp_info", "email", ""},
+                      ElementCase{"MissingText", "Basic/Address", QString(), "dat_corp_info", "address", ""},
+                      ElementCase{"MissingNumber", "Reserve/TotalItemNum", QString(), "dat_corp_reserve",
+                                  "totalitemnum", "NULL"},
+                      ElementCase{"EmptyCode", "Security/StoreDeviceStatus", "", "dat_corp_security",
+                                  "storedevstatus", "NULL"},
+                      ElementCase{"MissingValuableRelics", "Reserve/ItemDetail/ValuableRelic", QString(),
+                                  "dat_corp_reserve", "funddemand4", "NULL"},
+                      ElementCase{"MissingLargeSite", "Construction/GreatSite", QString(),
+                                  "dat_corp_construction", "totalarea", "NULL"}),
+    CaseName<ElementCase>);
 
 TEST_F(UnitBatch, NotWellFormedFileStopsTheBatch)
 {
@@ -211,34 +231,9 @@ TEST_F(UnitBatch, RefusedValueFailsTheFileButSavesTheOtherColumns)
     EXPECT_TRUE(QFile::exists(In(QStringLiteral("a.dw"))));
 }
 
-TEST_F(UnitBatch, RefusedValueKeepsTheEarlierValueOfItsColumn)
-{
-    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1")));
-    Import({QStringLiteral("a.dw")});
-    Write(QStringLiteral("a.dw"),
-          UnitFile(QStringLiteral("U1"), {{"Construction/GreatSite/TotalArea", "5000m2"},
-                                          {"Construction/GreatSite/CoreArea", "900"}}));
-    Import({QStringLiteral("a.dw")});
-    EXPECT_EQ(Row("dat_corp_construction", {"totalarea", "corearea"}), QStringList({"5000", "900"}));
-    EXPECT_EQ(sink.messages.last(), Summary(0, 1));
-}
-
-TEST_F(UnitBatch, UnitWithoutLargeSiteOrValuableRelicsImportsWithNulls)
-{
-    UnitChanges changes;
-    for (const auto& [path, value] : CompleteUnit(QStringLiteral("U1")))
-        if (path.contains(QStringLiteral("GreatSite")) || path.contains(QStringLiteral("ValuableRelic")))
-            changes.append({path, QString()});
-    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1"), changes));
-    Import({QStringLiteral("a.dw")});
-    EXPECT_EQ(sink.messages, QStringList{Summary(1, 0)});
-    EXPECT_EQ(Row("dat_corp_construction", {"totalarea", "relicage", "fsdevstatus"}),
-              QStringList({"NULL", "", "2"}));
-    EXPECT_EQ(Row("dat_corp_reserve", {"totalnum4", "funddemand4"}), QStringList({"NULL", "NULL"}));
-}
-
 TEST_F(UnitBatch, CodesMissingFromTheDictionaryAreStoredAsRead)
 {
+    // The importers pass no default to a coded copy, so an unknown code is not replaced.
     Write(QStringLiteral("a.dw"),
           UnitFile(QStringLiteral("U1"),
                    {{"Basic/Type", "99"}, {"Security/FireProtect/AlarmDeviceStatus", "7"}}));
@@ -304,28 +299,39 @@ TEST_F(UnitBatch, CompanionMovesWithItsFileAndReplacesOldCopies)
     EXPECT_EQ(QDir(temp.settings.ImportPath).entryList(QDir::Files), QStringList{"U2.htm"});
 }
 
-TEST_F(UnitBatch, ImportFromTheSaveFolderItselfMovesNothing)
+// An import folder that is the save folder under another name moves nothing; one that differs
+// only in letter case is another folder where the file system tells cases apart.
+struct FolderCase
+{
+    const char* name;
+    const char* folder; // relative to the temporary folder, where "local/" is the save folder
+    bool moves;
+    friend void PrintTo(const FolderCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class ImportFolder : public UnitBatch, public ::testing::WithParamInterface<FolderCase>
+{
+};
+
+TEST_P(ImportFolder, MovesFilesOnlyWhenItIsNotTheSaveFolder)
 {
     ASSERT_TRUE(QFile::link(temp.settings.LocalPath, temp.Folder() + QStringLiteral("alias")));
-    temp.WriteFile(Local(QStringLiteral("a.dw")), UnitFile(QStringLiteral("U1")));
-    temp.WriteFile(Local(QStringLiteral("b.dw")), UnitFile(QStringLiteral("U2")));
-    Import({QStringLiteral("a.dw")}, temp.Folder() + QStringLiteral("local/./"));
-    Import({QStringLiteral("b.dw")}, temp.Folder() + QStringLiteral("alias"));
-    EXPECT_EQ(sink.messages, QStringList({Summary(1, 0), Summary(1, 0)}));
+    const QString folder = temp.Folder() + QLatin1String(GetParam().folder);
+    temp.WriteFile(folder + QStringLiteral("/a.dw"), UnitFile(QStringLiteral("U1")));
+    if (GetParam().moves &&
+        QFileInfo(folder).canonicalFilePath() == QFileInfo(temp.settings.LocalPath).canonicalFilePath())
+        GTEST_SKIP() << "this file system ignores letter case";
+    Import({QStringLiteral("a.dw")}, folder);
+    EXPECT_EQ(sink.messages, QStringList{Summary(1, 0)});
     EXPECT_TRUE(QFile::exists(Local(QStringLiteral("a.dw"))));
-    EXPECT_TRUE(QFile::exists(Local(QStringLiteral("b.dw"))));
+    EXPECT_EQ(QFile::exists(folder + QStringLiteral("/a.dw")), !GetParam().moves);
 }
 
-TEST_F(UnitBatch, FolderDifferingOnlyInLetterCaseIsAnotherFolder)
-{
-    const QString upper = temp.Folder() + QStringLiteral("LOCAL/");
-    temp.WriteFile(upper + QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1")));
-    if (QFileInfo(upper).canonicalFilePath() == QFileInfo(temp.settings.LocalPath).canonicalFilePath())
-        GTEST_SKIP() << "this file system ignores letter case";
-    Import({QStringLiteral("a.dw")}, upper);
-    EXPECT_TRUE(QFile::exists(Local(QStringLiteral("a.dw"))));
-    EXPECT_FALSE(QFile::exists(upper + QStringLiteral("a.dw")));
-}
+INSTANTIATE_TEST_SUITE_P(ImportUnitFiles, ImportFolder,
+                         ::testing::Values(FolderCase{"SaveFolderWithDot", "local/./", false},
+                                           FolderCase{"LinkToSaveFolder", "alias", false},
+                                           FolderCase{"OtherLetterCase", "LOCAL", true}),
+                         CaseName<FolderCase>);
 
 TEST_F(UnitBatch, FailedMoveStopsTheBatchAndKeepsWhatWasDone)
 {

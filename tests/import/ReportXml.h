@@ -31,8 +31,9 @@ public:
         return *this;
     }
 
-    // The project file of unit corpId and project projectId with the given values.
-    static ReportXml Project(const QString& corpId, const QString& projectId)
+    // A project file holding only its unit id and project id.
+    static ReportXml Project(const QString& corpId = QStringLiteral("U01"),
+                             const QString& projectId = QStringLiteral("P07"))
     {
         ReportXml xml;
         xml.Set(QStringLiteral("Report/ReportInfo/CorpID"), corpId);

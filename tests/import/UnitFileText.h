@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReportXml.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -67,53 +69,26 @@ inline QList<std::pair<QString, QString>> CompleteUnit(const QString& corpId)
     return fields;
 }
 
-inline QString EscapeXml(QString text)
-{
-    return text.replace(QLatin1Char('&'), QStringLiteral("&amp;"))
-        .replace(QLatin1Char('<'), QStringLiteral("&lt;"))
-        .replace(QLatin1Char('>'), QStringLiteral("&gt;"));
-}
-
-// A UTF-8 unit file (declared as such) with the changes applied; changes to paths the complete
-// unit lacks are added at the end.
+// A UTF-8 unit file with the changes applied. A change names an element or a group of them
+// ("Construction/GreatSite"); paths the complete unit lacks are added at the end.
 inline QByteArray UnitFile(const QString& corpId, const UnitChanges& changes = {})
 {
     QList<std::pair<QString, QString>> fields = CompleteUnit(corpId);
-    for (const auto& change : changes)
+    for (const auto& [path, value] : changes)
     {
         bool found = false;
         for (auto& field : fields)
-            if (field.first == change.first)
+            if (field.first == path || field.first.startsWith(path + QLatin1Char('/')))
             {
-                field.second = change.second;
+                field.second = value;
                 found = true;
             }
         if (!found)
-            fields.append(change);
+            fields.append({path, value});
     }
-    QString xml = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CorpInfo>");
-    QStringList open;
+    ReportXml xml;
     for (const auto& [path, value] : fields)
-    {
-        if (value.isNull())
-            continue;
-        QStringList steps = path.split(QLatin1Char('/'));
-        const QString leaf = steps.takeLast();
-        qsizetype shared = 0;
-        while (shared < open.size() && shared < steps.size() && open[shared] == steps[shared])
-            ++shared;
-        while (open.size() > shared)
-            xml += QStringLiteral("</") + open.takeLast() + QLatin1Char('>');
-        for (qsizetype i = shared; i < steps.size(); ++i)
-        {
-            xml += QLatin1Char('<') + steps[i] + QLatin1Char('>');
-            open.append(steps[i]);
-        }
-        xml += QLatin1Char('<') + leaf + QLatin1Char('>') + EscapeXml(value) + QStringLiteral("</") + leaf +
-               QLatin1Char('>');
-    }
-    while (!open.isEmpty())
-        xml += QStringLiteral("</") + open.takeLast() + QLatin1Char('>');
-    xml += QStringLiteral("</CorpInfo>\n");
-    return xml.toUtf8();
+        if (!value.isNull())
+            xml.Set(QStringLiteral("CorpInfo/") + path, value);
+    return xml.Bytes();
 }

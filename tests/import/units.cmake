@@ -1,6 +1,7 @@
 set(UNIT_IMPORT_TESTS
   ImportUnitFilesTest.cpp
-  ImportUnitsCommandTest.cpp
+  ImportCommandsTest.cpp
   FileMoveTest.cpp
+  ImportFixture.h
   UnitFileText.h
 )
