@@ -23,7 +23,14 @@ DocumentPrefetcher::~DocumentPrefetcher()
 DocumentPrefetcher::Loaded DocumentPrefetcher::Next()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait(lock, [this] { return !m_ready.empty(); });
+    m_changed.wait(lock, [this] { return !m_ready.empty() || m_finished; });
+    if (m_ready.empty())
+    {
+        // Asked past the end, or past a file that could not be loaded: no wait for a file that never comes.
+        Loaded none;
+        none.error = QStringLiteral("无法打开指定文件");
+        return none;
+    }
     Loaded loaded = std::move(m_ready.front());
     m_ready.pop_front();
     // The loader refills from half full, so it is woken once per half queue, not per file.
@@ -35,6 +42,16 @@ DocumentPrefetcher::Loaded DocumentPrefetcher::Next()
 }
 
 void DocumentPrefetcher::Run()
+{
+    LoadAll();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_finished = true;
+    }
+    m_changed.notify_all();
+}
+
+void DocumentPrefetcher::LoadAll()
 {
     for (const QString& path : m_paths)
     {

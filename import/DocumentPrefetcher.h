@@ -27,11 +27,13 @@ public:
     DocumentPrefetcher(const DocumentPrefetcher&) = delete;
     DocumentPrefetcher& operator=(const DocumentPrefetcher&) = delete;
 
-    // The next file in list order; waits for it when it is not loaded yet.
+    // The next file in list order; waits for it when it is not loaded yet. Past the last file, or
+    // past one that failed to load, it gives a load error at once.
     Loaded Next();
 
 private:
     void Run();
+    void LoadAll();
 
     QStringList m_paths;
     std::size_t m_ahead;
@@ -39,5 +41,6 @@ private:
     std::condition_variable m_changed;
     std::deque<Loaded> m_ready;
     bool m_stop = false;
+    bool m_finished = false;
     std::thread m_thread;
 };

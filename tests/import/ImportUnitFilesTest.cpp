@@ -1,6 +1,7 @@
 #include "import/ImportUnitFiles.h"
 #include "ImportFixture.h"
 #include "UnitFileText.h"
+#include "import/DocumentPrefetcher.h"
 #include "services/CorvaneError.h"
 
 #include <QDir>
@@ -372,3 +373,14 @@ TEST_F(UnitBatch, MissingDatabaseIsAnErrorAndTouchesNoFile)
     EXPECT_TRUE(sink.messages.isEmpty());
 }
 } // namespace
+
+TEST(DocumentPrefetcher, GivesLoadErrorsInsteadOfWaitingPastTheEnd)
+{
+    TempDatabase temp;
+    const QString good = temp.WriteFile(QStringLiteral("in/a.dw"), "<CorpInfo/>");
+    const QString bad = temp.WriteFile(QStringLiteral("in/b.dw"), "<CorpInfo>");
+    DocumentPrefetcher loader({good, bad, good});
+    EXPECT_TRUE(loader.Next().error.isEmpty());
+    EXPECT_EQ(loader.Next().error, QStringLiteral("无法打开指定文件") + bad);
+    EXPECT_FALSE(loader.Next().error.isEmpty()); // the loader stopped at the bad file
+}
