@@ -2,8 +2,8 @@
 
 #include <libxml/parser.h>
 
-DocumentPrefetcher::DocumentPrefetcher(const QStringList& paths, std::size_t ahead)
-    : m_paths(paths), m_ahead(ahead < 2 ? 2 : ahead)
+DocumentPrefetcher::DocumentPrefetcher(const QString& folder, const QStringList& names, std::size_t ahead)
+    : m_folder(folder), m_names(names), m_ahead(ahead < 2 ? 2 : ahead)
 {
     // libxml2 sets up its globals once, on the first thread that asks.
     xmlInitParser();
@@ -53,10 +53,10 @@ void DocumentPrefetcher::Run()
 
 void DocumentPrefetcher::LoadAll()
 {
-    for (const QString& path : m_paths)
+    for (const QString& name : std::as_const(m_names))
     {
         Loaded loaded;
-        loaded.document = LoadXmlFile(path);
+        loaded.document = LoadXmlFile(m_folder + name);
         loaded.error = GetXmlError();
         loaded.document.PrepareLookups();
 

@@ -22,7 +22,8 @@ public:
         QString error; // GetXmlError() of the load
     };
 
-    explicit DocumentPrefetcher(const QStringList& paths, std::size_t ahead = 16);
+    // Loads folder + each name; the list is shared, not copied, so memory stays flat for long batches.
+    DocumentPrefetcher(const QString& folder, const QStringList& names, std::size_t ahead = 16);
     ~DocumentPrefetcher();
     DocumentPrefetcher(const DocumentPrefetcher&) = delete;
     DocumentPrefetcher& operator=(const DocumentPrefetcher&) = delete;
@@ -35,7 +36,8 @@ private:
     void Run();
     void LoadAll();
 
-    QStringList m_paths;
+    QString m_folder;
+    QStringList m_names;
     std::size_t m_ahead;
     std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -55,11 +55,7 @@ BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Sett
     const QSet<QString> companions =
         moveFiles ? CompanionCandidates(folder.isEmpty() ? QStringLiteral(".") : folder) : QSet<QString>();
 
-    QStringList paths;
-    paths.reserve(files.names.size());
-    for (const QString& name : files.names)
-        paths.append(folder + name);
-    DocumentPrefetcher loader(paths);
+    DocumentPrefetcher loader(folder, files.names);
 
     BatchCounts counts;
     for (const QString& name : files.names)

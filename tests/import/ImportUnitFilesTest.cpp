@@ -377,9 +377,10 @@ TEST_F(UnitBatch, MissingDatabaseIsAnErrorAndTouchesNoFile)
 TEST(DocumentPrefetcher, GivesLoadErrorsInsteadOfWaitingPastTheEnd)
 {
     TempDatabase temp;
-    const QString good = temp.WriteFile(QStringLiteral("in/a.dw"), "<CorpInfo/>");
+    temp.WriteFile(QStringLiteral("in/a.dw"), "<CorpInfo/>");
     const QString bad = temp.WriteFile(QStringLiteral("in/b.dw"), "<CorpInfo>");
-    DocumentPrefetcher loader({good, bad, good});
+    DocumentPrefetcher loader(temp.settings.ImportPath,
+                              {QStringLiteral("a.dw"), QStringLiteral("b.dw"), QStringLiteral("a.dw")});
     EXPECT_TRUE(loader.Next().error.isEmpty());
     EXPECT_EQ(loader.Next().error, QStringLiteral("无法打开指定文件") + bad);
     EXPECT_FALSE(loader.Next().error.isEmpty()); // the loader stopped at the bad file
