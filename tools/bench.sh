@@ -3,9 +3,6 @@
 set -euo pipefail
 build=${1:-build}
 here=$(cd "$(dirname "$0")" && pwd)
-for bench in "$here"/bench_import_units.sh "$here"/bench_import_projects.sh; do
-  [ -x "$bench" ] && "$bench" "$build"
-done
-if [ -x "$build/tools/bench_xls/corvane-bench-xls" ]; then
-  "$build/tools/bench_xls/corvane-bench-xls"
-fi
+"$here/bench_import.sh" units "$build"
+"$here/bench_import.sh" projects "$build"
+"$build/tools/bench_xls/corvane-bench-xls"

@@ -1,14 +1,29 @@
 #!/usr/bin/env bash
-# Unit import benchmark: generates unit files, imports them with corvane-cli import-units DIR
-# into a fresh database (one transaction per file, files moved into LocalPath) and prints files
-# per second and peak memory. Several batch sizes run, so that memory growing with the batch
-# shows. Builds nothing.
-# Usage: tools/bench_import_units.sh [BUILD_DIR]   (UNIT_BENCH_SIZES="500 2000 8000",
-# UNIT_BENCH_ROUNDS=3; the work folder is made under $TMPDIR)
+# Import benchmark: generates report files, imports them with corvane-cli into a fresh database
+# (one transaction per file, files moved into LocalPath) and prints files per second and peak
+# memory. Several batch sizes run, so that memory growing with the batch shows. Builds nothing.
+# Usage: tools/bench_import.sh units|projects [BUILD_DIR]
+#   sizes: UNIT_BENCH_SIZES="500 2000 8000", PROJECT_BENCH_SIZES="1000 10000";
+#   rounds: UNIT_BENCH_ROUNDS / PROJECT_BENCH_ROUNDS (3). The work folder is made under $TMPDIR:
+#   TMPDIR=/dev/shm leaves the disk out of the figures.
 set -euo pipefail
-build=${1:-build}
-sizes=${UNIT_BENCH_SIZES:-"500 2000 8000"}
-rounds=${UNIT_BENCH_ROUNDS:-3}
+kind=${1:-}
+build=${2:-build}
+case "$kind" in
+  units)
+    sizes=${UNIT_BENCH_SIZES:-"500 2000 8000"}
+    rounds=${UNIT_BENCH_ROUNDS:-3}
+    command=import-units extension=dw detail=""
+    generate() { "$samples" --units "$1" --projects 0 --seed 7 "$2" >/dev/null; } ;;
+  projects)
+    sizes=${PROJECT_BENCH_SIZES:-"1000 10000"}
+    rounds=${PROJECT_BENCH_ROUNDS:-3}
+    command=import-projects extension=xm detail=", 35 rows per file"
+    generate() { "$samples" --units 1 --projects "$1" --seed 11 "$2" >/dev/null; } ;;
+  *)
+    echo "usage: $0 units|projects [BUILD_DIR]" >&2
+    exit 2 ;;
+esac
 cli="$build/cli/corvane-cli"
 samples="$build/tools/corvane-samples"
 for tool in "$cli" "$samples" /usr/bin/time; do
@@ -23,13 +38,13 @@ run() { # files, round -> "seconds peak-kB user-seconds system-seconds"
   mkdir -p "$dir/app" "$dir/in" "$dir/local"
   printf '<?xml version="1.0" encoding="GB2312"?><Config><ImportPath>%s/in/</ImportPath><LocalPath>%s/local/</LocalPath><DataSource/></Config>' \
     "$dir" "$dir" >"$dir/app/config.pz"
-  "$samples" --units "$n" --projects 0 --seed 7 "$dir/in" >/dev/null
+  generate "$n" "$dir/in"
   "$cli" --app-folder "$dir/app" init-db >/dev/null
   sync
-  /usr/bin/time -v -o "$dir/time" "$cli" --app-folder "$dir/app" import-units "$dir/in" >"$dir/out"
+  /usr/bin/time -v -o "$dir/time" "$cli" --app-folder "$dir/app" "$command" "$dir/in" >"$dir/out"
   grep -q "倒入成功${n}个文件" "$dir/out" || { echo "import of $n files failed:" >&2; tail -5 "$dir/out" >&2; exit 1; }
   local moved
-  moved=$(find "$dir/local" -name '*.dw' | wc -l)
+  moved=$(find "$dir/local" -name "*.$extension" | wc -l)
   [ "$moved" -eq "$n" ] || { echo "only $moved of $n files moved" >&2; exit 1; }
   awk -F': ' '
     /Elapsed \(wall clock\)/ { k = split($2, p, ":"); s = 0; for (i = 1; i <= k; i++) s = s * 60 + p[i] }
@@ -40,7 +55,7 @@ run() { # files, round -> "seconds peak-kB user-seconds system-seconds"
   rm -rf "$dir"
 }
 
-echo "import-units: $(nproc) cores, SQLite WAL, one commit per file, files moved into LocalPath"
+echo "$command: $(nproc) cores, SQLite WAL, one commit per file$detail, files moved into LocalPath"
 # Wall time well above user + sys is time spent waiting: for the disk, or for the other work
 # of a shared machine.
 printf '%8s %10s %12s %14s %8s %8s\n' files seconds files/s "peak RSS MiB" "user s" "sys s"
