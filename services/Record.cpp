@@ -65,7 +65,6 @@ Record Record::FindOrAdd(Database& db, const QString& table, const QString& keyC
     {
         // Whether the row exists is left to the engine at Update(): one statement instead of two.
         record.m_upsert = true;
-        record.m_isNewKnown = false;
         record.Assign(record.m_keyColumn, record.m_key);
         return record;
     }
@@ -83,16 +82,6 @@ bool Record::RowExists() const
     const bool found = query.next();
     query.finish();
     return found;
-}
-
-bool Record::IsNew() const
-{
-    if (!m_isNewKnown)
-    {
-        m_isNew = !RowExists();
-        m_isNewKnown = true;
-    }
-    return m_isNew;
 }
 
 Record Record::AddNew(Database& db, const QString& table)
@@ -248,9 +237,6 @@ void Record::Update()
         return;
     }
     m_db->Execute(sql, m_values).finish();
-    if (mode == Mode::Upsert || !m_keyColumn.isEmpty())
-    {
+    if (!m_keyColumn.isEmpty())
         m_isNew = false; // a second Update() of the same record edits the row just written
-        m_isNewKnown = true;
-    }
 }

@@ -20,8 +20,6 @@ public:
     // A new row with nothing assigned yet.
     static Record AddNew(Database& db, const QString& table);
 
-    // True while the row is not in the table yet (a lookup, for a table with a unique key).
-    bool IsNew() const;
     const QString& Table() const { return m_table; }
 
     // Assigns a text. Empty into a non-text column stores NULL; a text the column cannot take
@@ -54,8 +52,7 @@ private:
     QString m_table;
     QString m_keyColumn;
     QVariant m_key;
-    mutable bool m_isNew = true;
-    mutable bool m_isNewKnown = true;
+    bool m_isNew = true;
     bool m_upsert = false;              // the key is unique: Update() inserts or updates in one statement
     QHash<QString, ColumnKind> m_kinds; // of the table's columns
     QStringList m_columns;              // assigned, in order of first assignment

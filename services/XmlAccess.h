@@ -15,7 +15,6 @@ struct XmlNode
 {
     XmlDocument* document = nullptr;
     _xmlNode* node = nullptr;
-    bool IsNull() const { return node == nullptr; }
 };
 
 // An XML document, loaded or not. Owns the libxml2 tree and a name index that answers the
