@@ -58,8 +58,11 @@ BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Sett
     DocumentPrefetcher loader(folder, files.names);
 
     BatchCounts counts;
-    for (const QString& name : files.names)
+    const int total = int(files.names.size());
+    for (int index = 0; index < total; ++index)
     {
+        const QString& name = files.names[index];
+        sink.Progress(name, index, total);
         DocumentPrefetcher::Loaded loaded = loader.Next();
         // A name listed twice was read ahead before its first import moved it away.
         if (loaded.error.isEmpty() && moveFiles && PathAttributes(folder + name) < 0)
@@ -100,6 +103,7 @@ BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Sett
         }
     }
     db.reset();
+    sink.Progress(QString(), total, total);
 
     sink.Show(kind.summaryTitle + QStringLiteral("\n倒入成功") + QString::number(counts.imported) +
               QStringLiteral("个文件\n倒入失败") + QString::number(counts.failed) + QStringLiteral("个文件"));

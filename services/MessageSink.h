@@ -9,4 +9,14 @@ class MessageSink
 public:
     virtual ~MessageSink() = default;
     virtual void Show(const QString& text) = 0;
+
+    // Long work says what it is doing: step names the file or part in hand, done of total are
+    // finished. Called before each step and once with done == total at the end. The window shows
+    // a progress dialog; elsewhere it is ignored.
+    virtual void Progress(const QString& step, int done, int total)
+    {
+        Q_UNUSED(step);
+        Q_UNUSED(done);
+        Q_UNUSED(total);
+    }
 };
