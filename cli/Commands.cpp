@@ -36,6 +36,7 @@ const Command kCommands[] = {
     {"init-db", InitDbCommand, "init-db [DIR]                     新建数据库 DIR/wenwu.mdb (默认 LocalPath)"},
     {"import-units", ImportUnitsCommand, "import-units FILE...|DIR         导入单位信息文件 (*.dw)"},
     {"import-projects", ImportProjectsCommand, "import-projects FILE...|DIR      导入项目信息文件 (*.xm)"},
+    {"reports", ReportsCommand, "reports                           生成两个统计报表 (LocalPath)"},
 };
 
 int Usage(const QString& problem)

@@ -17,3 +17,4 @@ using CommandRoutine = int (*)(Settings& settings, const QStringList& arguments,
 int InitDbCommand(Settings& settings, const QStringList& arguments, MessageSink& sink);
 int ImportUnitsCommand(Settings& settings, const QStringList& arguments, MessageSink& sink);
 int ImportProjectsCommand(Settings& settings, const QStringList& arguments, MessageSink& sink);
+int ReportsCommand(Settings& settings, const QStringList& arguments, MessageSink& sink);

@@ -1,7 +1,10 @@
 #include "reports/GenerateReports.h"
 
+#include "reports/ReportWorkbook.h"
 #include "reports/XlsWorkbook.h"
-#include "services/CorvaneError.h"
+#include "services/Settings.h"
+
+#include <QDate>
 
 void GenerateReports(const Settings& settings, MessageSink& sink)
 {
@@ -9,7 +12,15 @@ void GenerateReports(const Settings& settings, MessageSink& sink)
     GenerateReports(settings, workbook, sink);
 }
 
-void GenerateReports(const Settings&, Workbook&, MessageSink&)
+void GenerateReports(const Settings& settings, Workbook& workbook, MessageSink& sink)
 {
-    throw CorvaneError(QStringLiteral("统计报表尚未实现"));
+    // A failed national summary throws before the fund-demand summary is begun.
+    WriteNationalSummary(settings, workbook, sink);
+    WriteFundDemandSummary(settings, workbook, sink);
+}
+
+QString ReportOutputPath(const Settings& settings, const QString& title)
+{
+    return settings.LocalPath + title + QDate::currentDate().toString(QStringLiteral("MMdd")) +
+           QStringLiteral(".xls");
 }

@@ -42,3 +42,5 @@ if command -v sqlite3 >/dev/null; then
   done
 fi
 echo "已导入的文件已移到 $demo/local/"
+echo "== 生成统计报表"
+"$cli" reports

@@ -1,0 +1,236 @@
+#include "reports/ReportCells.h"
+
+#include "reports/GenerateReports.h"
+#include "reports/Workbook.h"
+#include "services/CorvaneError.h"
+
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace
+{
+constexpr int kLastRow = 65535;
+
+// Adds one in the last place of a string of decimal digits; true when a digit was carried out.
+bool IncrementDigits(std::string& digits)
+{
+    for (auto it = digits.rbegin(); it != digits.rend(); ++it)
+    {
+        if (*it != '9')
+        {
+            ++*it;
+            return false;
+        }
+        *it = '0';
+    }
+    return true;
+}
+} // namespace
+
+std::optional<double> NumberOf(const QVariant& value)
+{
+    if (value.isNull())
+        return std::nullopt;
+    switch (value.typeId())
+    {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+        return value.toDouble();
+    default:
+        break;
+    }
+    const QString text = value.toString().trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const double number = text.toDouble(&ok);
+    if (!ok || !std::isfinite(number))
+        throw CorvaneError(QStringLiteral("不是数字:") + text);
+    return number;
+}
+
+std::optional<double> SumOf(std::initializer_list<QVariant> values)
+{
+    std::optional<double> sum;
+    for (const QVariant& value : values)
+        if (const std::optional<double> number = NumberOf(value))
+            sum = sum.value_or(0.0) + *number;
+    return sum;
+}
+
+QString FormatDecimal(double value, int shift, int decimals, Rounding rounding)
+{
+    if (!std::isfinite(value))
+        throw CorvaneError(QStringLiteral("不是有限的数"));
+    // The shortest text that reads back as value is the decimal the value stands for.
+    char buffer[400];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    std::string text(buffer, written.ptr);
+    const bool negative = !text.empty() && text.front() == '-';
+    if (negative)
+        text.erase(0, 1);
+    const std::size_t point = text.find('.');
+    std::string digits = point == std::string::npos ? text : text.substr(0, point) + text.substr(point + 1);
+    std::size_t integerDigits = (point == std::string::npos ? text.size() : point) + std::size_t(shift);
+
+    const std::size_t keep = integerDigits + std::size_t(decimals);
+    if (digits.size() < keep)
+        digits.append(keep - digits.size(), '0');
+    std::string kept = digits.substr(0, keep);
+    const std::string rest = digits.substr(keep);
+    bool up = false;
+    if (!rest.empty() && rest.front() >= '5')
+    {
+        const bool beyondHalf = rest.front() > '5' || rest.find_first_not_of('0', 1) != std::string::npos;
+        const bool lastOdd = !kept.empty() && (kept.back() - '0') % 2 == 1;
+        up = beyondHalf || rounding == Rounding::HalfAwayFromZero || lastOdd;
+    }
+    if (up && IncrementDigits(kept))
+    {
+        kept.insert(kept.begin(), '1');
+        ++integerDigits;
+    }
+
+    std::string integer = kept.substr(0, integerDigits);
+    const std::size_t firstDigit = integer.find_first_not_of('0');
+    integer = firstDigit == std::string::npos ? "0" : integer.substr(firstDigit);
+    const std::string fraction = kept.substr(integerDigits);
+    std::string result = integer;
+    if (decimals > 0)
+        result += '.' + fraction;
+    if (negative && kept.find_first_not_of('0') != std::string::npos)
+        result.insert(result.begin(), '-');
+    return QString::fromLatin1(result.data(), qsizetype(result.size()));
+}
+
+double CurrencyAmount(double value)
+{
+    // Most amounts are far from a tie at the fifth decimal: the integer nearest value × 10⁴ is then
+    // the answer, and dividing it by 10⁴ gives the double nearest that decimal.
+    if (std::fabs(value) < 1e11)
+    {
+        const double scaled = value * 10000.0;
+        const double nearest = std::nearbyint(scaled);
+        if (std::fabs(std::fabs(scaled - nearest) - 0.5) > 1e-3)
+            return nearest / 10000.0;
+    }
+    return FormatDecimal(value, 0, 4, Rounding::HalfEven).toDouble();
+}
+
+QString PercentText(double quotient)
+{
+    return FormatDecimal(quotient, 2, 2, Rounding::HalfAwayFromZero) + QLatin1Char('%');
+}
+
+QString CellName(int col, int row)
+{
+    QString letters;
+    for (int n = col + 1; n > 0; n = (n - 1) / 26)
+        letters.prepend(QChar(u'A' + (n - 1) % 26));
+    return letters + QString::number(row + 1);
+}
+
+double ToAmount(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return 0.0;
+    bool ok = false;
+    const double number = trimmed.toDouble(&ok);
+    if (!ok || !std::isfinite(number))
+        throw CorvaneError(QStringLiteral("单元格内容不是数字:") + text);
+    return CurrencyAmount(number);
+}
+
+void AddToCell(Worksheet& sheet, int col, int row, double value)
+{
+    const QString held = sheet.ReadCell(col, row);
+    const double sum = held.isEmpty() ? value : value + ToAmount(held);
+    sheet.WriteNumber(col, row, 0, CurrencyAmount(sum));
+}
+
+ReportSheet::ReportSheet(Workbook& workbook, int index)
+    : m_sheet(workbook.Sheets().SheetAt(index)), m_index(index)
+{
+}
+
+void ReportSheet::Fail(int col, int row, const QString& problem) const
+{
+    throw CorvaneError(QStringLiteral("第%1张工作表 %2:").arg(m_index + 1).arg(CellName(col, row)) + problem);
+}
+
+template <typename Write> void ReportSheet::Guarded(int col, int row, Write write)
+{
+    CheckRow(row);
+    try
+    {
+        write();
+    }
+    catch (const CorvaneError& error)
+    {
+        Fail(col, row, error.Message());
+    }
+}
+
+void ReportSheet::CheckRow(int row) const
+{
+    if (row > kLastRow)
+        throw CorvaneError(
+            QStringLiteral("第%1张工作表需要写到第%2行，超过了 Excel 97-2003 工作表最多 65536 行的限制")
+                .arg(m_index + 1)
+                .arg(row + 1));
+}
+
+void ReportSheet::Text(int col, int row, const QString& text)
+{
+    Guarded(col, row, [&] { m_sheet.WriteText(col, row, 0, text); });
+}
+
+void ReportSheet::Text(int col, int row, const QVariant& value)
+{
+    if (!value.isNull())
+        Text(col, row, value.toString());
+}
+
+void ReportSheet::Number(int col, int row, const QVariant& value)
+{
+    std::optional<double> number;
+    Guarded(col, row, [&] { number = NumberOf(value); });
+    Number(col, row, number);
+}
+
+void ReportSheet::Number(int col, int row, std::optional<double> value)
+{
+    if (value)
+        Guarded(col, row, [&] { m_sheet.WriteNumber(col, row, 0, *value); });
+}
+
+void ReportSheet::Amount(int col, int row, const QVariant& value)
+{
+    std::optional<double> number;
+    Guarded(col, row, [&] { number = NumberOf(value); });
+    Amount(col, row, number);
+}
+
+void ReportSheet::Amount(int col, int row, std::optional<double> value)
+{
+    if (value)
+        Guarded(col, row, [&] { m_sheet.WriteNumber(col, row, 0, CurrencyAmount(*value)); });
+}
+
+void ReportSheet::Add(int col, int row, const QVariant& value)
+{
+    std::optional<double> number;
+    Guarded(col, row, [&] { number = NumberOf(value); });
+    Add(col, row, number);
+}
+
+void ReportSheet::Add(int col, int row, std::optional<double> value)
+{
+    if (value)
+        Guarded(col, row, [&] { AddToCell(m_sheet, col, row, *value); });
+}

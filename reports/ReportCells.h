@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+
+class Workbook;
+class Worksheet;
+
+// A database value as a number: nothing for NULL, the number for a numeric value or a text that
+// reads as one. Throws CorvaneError "不是数字:" + text for any other text.
+std::optional<double> NumberOf(const QVariant& value);
+
+// The sum of several values, NULL parts counting as 0; nothing when all are NULL.
+std::optional<double> SumOf(std::initializer_list<QVariant> values);
+
+// value × 10^shift as fixed decimal text with exactly `decimals` digits after the point, rounded
+// on the shortest decimal form of value, so that 0.125 stays a tie. Ties go to the even digit or
+// away from zero.
+enum class Rounding
+{
+    HalfEven,
+    HalfAwayFromZero,
+};
+QString FormatDecimal(double value, int shift, int decimals, Rounding rounding);
+
+// A number as a currency amount: rounded half to even at four decimals.
+double CurrencyAmount(double value);
+
+// The quotient as "0.00%" shows it: times 100, two decimals, half away from zero, then "%".
+QString PercentText(double quotient);
+
+// "A1" style name of a cell, for messages.
+QString CellName(int col, int row);
+
+// One sheet of the workbook being filled, with the report's writing rules: NULL writes and adds
+// nothing, amounts are rounded as currency, and every failure names the sheet and the cell.
+class ReportSheet
+{
+public:
+    // Takes sheet index of the open workbook.
+    ReportSheet(Workbook& workbook, int index);
+
+    void Text(int col, int row, const QString& text);
+    // The value as text; NULL writes nothing.
+    void Text(int col, int row, const QVariant& value);
+    // The value as a number; NULL writes nothing.
+    void Number(int col, int row, const QVariant& value);
+    void Number(int col, int row, std::optional<double> value);
+    // The value as a currency amount; NULL writes nothing.
+    void Amount(int col, int row, const QVariant& value);
+    void Amount(int col, int row, std::optional<double> value);
+    // Adds the value to the number the cell holds (AddToCell); NULL adds nothing.
+    void Add(int col, int row, const QVariant& value);
+    void Add(int col, int row, std::optional<double> value);
+
+    // Throws a clear message when row lies past the last row a sheet of the format can hold.
+    void CheckRow(int row) const;
+
+    int Index() const { return m_index; }
+
+private:
+    [[noreturn]] void Fail(int col, int row, const QString& problem) const;
+    template <typename Write> void Guarded(int col, int row, Write write);
+
+    Worksheet& m_sheet;
+    int m_index;
+};

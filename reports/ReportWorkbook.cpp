@@ -1,0 +1,68 @@
+#include "reports/ReportWorkbook.h"
+
+#include "reports/GenerateReports.h"
+#include "reports/Workbook.h"
+#include "services/CorvaneError.h"
+#include "services/Database.h"
+#include "services/MessageSink.h"
+#include "services/PathAttributes.h"
+#include "services/Settings.h"
+
+namespace
+{
+// Lets go of the workbook on every way out; never throws.
+class OpenedWorkbook
+{
+public:
+    OpenedWorkbook(Workbook& workbook, const QString& path) : m_workbook(workbook)
+    {
+        m_workbook.OpenWorkbook(path);
+    }
+    ~OpenedWorkbook()
+    {
+        try
+        {
+            m_workbook.CloseWorkbook();
+        }
+        catch (...)
+        {
+        }
+    }
+    OpenedWorkbook(const OpenedWorkbook&) = delete;
+    OpenedWorkbook& operator=(const OpenedWorkbook&) = delete;
+
+private:
+    Workbook& m_workbook;
+};
+} // namespace
+
+void WriteReportWorkbook(
+    const Settings& settings, Workbook& workbook, const QString& title, int progressSteps, MessageSink& sink,
+    const std::function<void(Database&, const std::function<void(const QString&)>&)>& fill)
+{
+    const QString output = ReportOutputPath(settings, title);
+    try
+    {
+        const QString templatePath = settings.AppFolder + title + QStringLiteral(".xls");
+        if (PathAttributes(templatePath) < 0)
+            throw CorvaneError(QStringLiteral("找不到模板工作簿:") + templatePath);
+        // The template is read in place and the filled copy saved straight to the dated name,
+        // which the writer replaces only once the whole file is written.
+        OpenedWorkbook opened(workbook, templatePath);
+        {
+            std::unique_ptr<Database> db = OpenDatabase(settings);
+            int done = 0;
+            const auto progress = [&](const QString& step)
+            { sink.Progress(title + QStringLiteral(": ") + step, done++, progressSteps); };
+            fill(*db, progress);
+        }
+        sink.Progress(title, progressSteps, progressSteps);
+        workbook.SaveWorkbook(output);
+        sink.Show(QStringLiteral("成功写入") + output);
+    }
+    catch (const CorvaneError& error)
+    {
+        sink.Progress(title, progressSteps, progressSteps);
+        throw CorvaneError(QStringLiteral("生成") + title + QStringLiteral("失败:") + error.Message());
+    }
+}

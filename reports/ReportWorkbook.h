@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class Database;
+class MessageSink;
+class Workbook;
+struct Settings;
+
+// Writes one workbook of the report run: opens the template AppFolder + title + ".xls" and one
+// database connection, lets fill() write the cells, saves under the dated name (the earlier file
+// of that name is replaced only by a complete one), shows "成功写入" + the path and closes the
+// workbook. progressSteps is what fill() reports through the sink's Progress. Throws CorvaneError
+// "生成" + title + "失败:" + what failed; the workbook is closed either way.
+void WriteReportWorkbook(
+    const Settings& settings, Workbook& workbook, const QString& title, int progressSteps, MessageSink& sink,
+    const std::function<void(Database&, const std::function<void(const QString&)>&)>& fill);

@@ -1,0 +1,196 @@
+#include "reports/ReportCells.h"
+#include "reports/ReportRows.h"
+#include "reports/ReportWriters.h"
+
+#include <QMap>
+
+namespace
+{
+constexpr int kNoRow = -1;
+
+// How a block puts its values: replacing the cell, or adding to it where two keys share a row.
+enum class Put
+{
+    Set,
+    Add,
+};
+
+struct Block
+{
+    const char* sql;
+    const char* key;     // the field whose value chooses the row
+    QMap<int, int> rows; // key value → row
+    Put put;
+    bool groupRows; // project classes 1 and 7, and 4 and 6, also count in a group row
+};
+
+// The group row that a project class also counts in.
+int GroupRow(int projectClass)
+{
+    switch (projectClass)
+    {
+    case 1:
+    case 7:
+        return 4;
+    case 4:
+    case 6:
+        return 14;
+    default:
+        return kNoRow;
+    }
+}
+
+const QMap<int, int> kClassRows = {{1, 5}, {2, 13}, {3, 17}, {4, 16}, {5, 21}, {6, 15}, {7, 10}};
+const QMap<int, int> kClass1Rows = {{11, 6}, {12, 7}, {13, 8}, {14, 9}, {15, 9}};
+const QMap<int, int> kClass7Rows = {{11, 11}, {12, 12}};
+const QMap<int, int> kMuseumRows3 = {{20, 18}, {21, 19}, {22, 20}};
+const QMap<int, int> kMuseumRows5 = {{20, 25}, {21, 26}, {22, 27}};
+const QMap<int, int> kRiskRows = {{10, 22}, {20, 23}};
+
+#define SUMMARY_BY(key)                                                                                      \
+    "select count(projectid) as prjnum,sum(stateinvest) as totalstate, sum(localinvest) as totallocal, "     \
+    "sum(otherinvest) as totalother,sum(totalfund) as fundtotal, " key
+
+// Year blocks and summary blocks alternate, in this order.
+const Block kYearBlocks[] = {
+    {"select * from funddetailall", "class", kClassRows, Put::Set, true},
+    {"select * from funddetail1 where corpclass>=11 and corpclass<=15", "corpclass", kClass1Rows, Put::Add,
+     false},
+    {"select * from funddetail7", "corpclass", kClass7Rows, Put::Set, false},
+    {"select * from funddetail3", "corpclass", kMuseumRows3, Put::Set, false},
+    {"select * from funddetail5", "corpclass", kMuseumRows5, Put::Set, false},
+    {"select * from funddetail5risk", "risk", kRiskRows, Put::Set, false},
+};
+const Block kSummaryBlocks[] = {
+    {SUMMARY_BY("class") " from prjfund where class<8  group by class order by class", "class", kClassRows,
+     Put::Set, true},
+    {SUMMARY_BY(
+         "corpclass") " from prjfund where class=1 and corpclass>=11 and corpclass<=15 group by corpclass "
+                      "order by corpclass",
+     "corpclass", kClass1Rows, Put::Add, false},
+    {SUMMARY_BY(
+         "corpclass") " from prjfund where class=7 and corpclass>=11 and corpclass<=12 group by corpclass "
+                      "order by corpclass",
+     "corpclass", kClass7Rows, Put::Set, false},
+    {SUMMARY_BY(
+         "corpclass") " from prjfund where class=3 and corpclass>=20 and corpclass<=22 group by corpclass "
+                      "order by corpclass",
+     "corpclass", kMuseumRows3, Put::Set, false},
+    {SUMMARY_BY(
+         "corpclass") " from prjfund where class=5 and corpclass>=20 and corpclass<=22 group by corpclass "
+                      "order by corpclass",
+     "corpclass", kMuseumRows5, Put::Set, false},
+    {SUMMARY_BY("risk") " from prjfund where class=5 and risk<=20 group by risk order by risk", "risk",
+     kRiskRows, Put::Set, false},
+};
+#undef SUMMARY_BY
+
+int Code(const QVariant& value)
+{
+    const std::optional<double> code = NumberOf(value);
+    return code && *code == int(*code) ? int(*code) : kNoRow;
+}
+
+// The state column of a plan year; its local column lies 6 further on.
+int YearColumn(const QVariant& year)
+{
+    const int code = Code(year);
+    return code >= 2006 && code <= 2010 ? code - 1998 : kNoRow;
+}
+
+void WriteYearBlock(Database& db, ReportSheet& sheet, const Block& block)
+{
+    ReportRows rows(db, QString::fromUtf8(block.sql));
+    const int key = rows.Field(QString::fromLatin1(block.key));
+    const int year = rows.Field(QStringLiteral("year"));
+    const int totalstate = rows.Field(QStringLiteral("totalstate"));
+    const int totallocal = rows.Field(QStringLiteral("totallocal"));
+    while (rows.Next())
+    {
+        const int code = Code(rows.Value(key));
+        // A key without a row in the sheet is left out.
+        const int row = block.rows.value(code, kNoRow);
+        if (row == kNoRow)
+            continue;
+        const QVariant state = rows.Value(totalstate);
+        const QVariant local = rows.Value(totallocal);
+        const int col = YearColumn(rows.Value(year));
+        sheet.Add(7, row, state);
+        sheet.Add(13, row, local);
+        if (col != kNoRow)
+        {
+            if (block.put == Put::Add)
+            {
+                sheet.Add(col, row, state);
+                sheet.Add(col + 6, row, local);
+            }
+            else
+            {
+                sheet.Amount(col, row, state);
+                sheet.Amount(col + 6, row, local);
+            }
+        }
+        const int group = block.groupRows ? GroupRow(code) : kNoRow;
+        if (group != kNoRow)
+        {
+            if (col != kNoRow)
+            {
+                sheet.Add(col, group, state);
+                sheet.Add(col + 6, group, local);
+            }
+            sheet.Add(7, group, state);
+            sheet.Add(13, group, local);
+        }
+    }
+}
+
+void WriteSummaryBlock(Database& db, ReportSheet& sheet, const Block& block)
+{
+    ReportRows rows(db, QString::fromUtf8(block.sql));
+    const int key = rows.Field(QString::fromLatin1(block.key));
+    const int prjnum = rows.Field(QStringLiteral("prjnum"));
+    const int totalstate = rows.Field(QStringLiteral("totalstate"));
+    const int totallocal = rows.Field(QStringLiteral("totallocal"));
+    const int totalother = rows.Field(QStringLiteral("totalother"));
+    const int fundtotal = rows.Field(QStringLiteral("fundtotal"));
+    while (rows.Next())
+    {
+        const int code = Code(rows.Value(key));
+        const int row = block.rows.value(code, kNoRow);
+        if (row == kNoRow)
+            continue;
+        const QVariant state = rows.Value(totalstate);
+        const QVariant local = rows.Value(totallocal);
+        const QVariant other = rows.Value(totalother);
+        const std::optional<double> values[] = {NumberOf(rows.Value(prjnum)),
+                                                SumOf({state, local, other}),
+                                                NumberOf(state),
+                                                NumberOf(local),
+                                                NumberOf(other),
+                                                NumberOf(rows.Value(fundtotal))};
+        const int group = block.groupRows ? GroupRow(code) : kNoRow;
+        for (int i = 0; i < 6; ++i)
+        {
+            const int col = i + 1;
+            if (block.put == Put::Add)
+                sheet.Add(col, row, values[i]);
+            else if (col == 1)
+                sheet.Number(col, row, values[i]);
+            else
+                sheet.Amount(col, row, values[i]);
+            if (group != kNoRow)
+                sheet.Add(col, group, values[i]);
+        }
+    }
+}
+} // namespace
+
+void WriteFundDetailSheet(Database& db, Workbook& workbook)
+{
+    ReportSheet sheet(workbook, 1);
+    for (std::size_t i = 0; i < std::size(kYearBlocks); ++i)
+    {
+        WriteYearBlock(db, sheet, kYearBlocks[i]);
+        WriteSummaryBlock(db, sheet, kSummaryBlocks[i]);
+    }
+}

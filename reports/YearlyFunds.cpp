@@ -1,0 +1,37 @@
+#include "reports/ReportRows.h"
+#include "reports/ReportWriters.h"
+
+#include <algorithm>
+
+YearlyFunds::YearlyFunds(Database& db)
+{
+    ReportRows rows(db, QStringLiteral("select projectid,year,state,local from dat_project_fund_detail"));
+    const int projectid = rows.Field(QStringLiteral("projectid"));
+    const int year = rows.Field(QStringLiteral("year"));
+    const int state = rows.Field(QStringLiteral("state"));
+    const int local = rows.Field(QStringLiteral("local"));
+    while (rows.Next())
+        m_byProject[rows.Value(projectid).toString()].append(
+            FundYear{rows.Value(year), rows.Value(state), rows.Value(local)});
+}
+
+const QList<FundYear>& YearlyFunds::Of(const QString& projectid) const
+{
+    static const QList<FundYear> kNone;
+    const auto found = m_byProject.constFind(projectid);
+    return found == m_byProject.constEnd() ? kNone : *found;
+}
+
+QList<FundYear> YearlyFunds::InYearOrder(const QString& projectid) const
+{
+    QList<FundYear> years = Of(projectid);
+    // As "order by year" sorts: rows without a year first.
+    std::stable_sort(years.begin(), years.end(),
+                     [](const FundYear& a, const FundYear& b)
+                     {
+                         if (a.year.isNull() || b.year.isNull())
+                             return a.year.isNull() && !b.year.isNull();
+                         return a.year.toDouble() < b.year.toDouble();
+                     });
+    return years;
+}
