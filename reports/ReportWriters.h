@@ -16,12 +16,12 @@ struct FundYear
     QVariant local;
 };
 
-// The yearly funds of every project, read from dat_project_fund_detail in one pass, so that the
-// writers need no query per project.
+// The yearly funds of the projects that a condition on zjzb selects (all for none), read from
+// dat_project_fund_detail in one pass, so that the writers need no query per project.
 class YearlyFunds
 {
 public:
-    explicit YearlyFunds(Database& db);
+    YearlyFunds(Database& db, const QString& projectCondition);
     // The project's rows in the order the table yields them; empty for a project without any.
     const QList<FundYear>& Of(const QString& projectid) const;
     // The same rows ordered by year (rows without a year first, ties in table order).

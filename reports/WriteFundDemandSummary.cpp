@@ -36,7 +36,7 @@ void WriteFundDemandSummary(const Settings& settings, Workbook& workbook, Messag
                             progress(QStringLiteral("馆藏文物保存状况"));
                             WriteCollectionsSheet(db, workbook);
                             progress(QStringLiteral("项目清单"));
-                            const YearlyFunds funds(db);
+                            const YearlyFunds funds(db, QString());
                             int row = 4;
                             for (const Category& category : kCategories)
                                 row +=

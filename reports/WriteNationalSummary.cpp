@@ -19,7 +19,8 @@ QHash<QString, BudgetSums> LoadBudgetSums(Database& db)
 {
     QHash<QString, BudgetSums> sums;
     ReportRows rows(db, QStringLiteral("select projectid,class,sum(total) as totalFund from budgetquery "
-                                       "where class=8 or class=5 group by projectid,class"));
+                                       "where projectid in (select projectid from zjzb where prjclass=8) "
+                                       "and (class=8 or class=5) group by projectid,class"));
     const int projectid = rows.Field(QStringLiteral("projectid"));
     const int budgetClass = rows.Field(QStringLiteral("class"));
     const int totalFund = rows.Field(QStringLiteral("totalFund"));
@@ -117,7 +118,7 @@ void WriteNationalSummary(const Settings& settings, Workbook& workbook, MessageS
         settings, workbook, QStringLiteral("国家计委汇总表"), 2, sink,
         [&](Database& db, const auto& progress)
         {
-            const YearlyFunds funds(db);
+            const YearlyFunds funds(db, QStringLiteral("prjclass=8 or prjclass=9"));
 
             progress(QStringLiteral("馆藏文物保存环境及库房建设项目"));
             const QHash<QString, BudgetSums> budgets = LoadBudgetSums(db);

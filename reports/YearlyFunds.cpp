@@ -3,9 +3,14 @@
 
 #include <algorithm>
 
-YearlyFunds::YearlyFunds(Database& db)
+YearlyFunds::YearlyFunds(Database& db, const QString& projectCondition)
 {
-    ReportRows rows(db, QStringLiteral("select projectid,year,state,local from dat_project_fund_detail"));
+    QString sql = QStringLiteral("select projectid,year,state,local from dat_project_fund_detail");
+    // Most projects: one pass over the table costs less than a lookup per project.
+    if (!projectCondition.isEmpty())
+        sql +=
+            QStringLiteral(" where projectid in (select projectid from zjzb where %1)").arg(projectCondition);
+    ReportRows rows(db, sql);
     const int projectid = rows.Field(QStringLiteral("projectid"));
     const int year = rows.Field(QStringLiteral("year"));
     const int state = rows.Field(QStringLiteral("state"));

@@ -126,6 +126,8 @@ CREATE TABLE dat_project_info (
 ) STRICT;
 CREATE UNIQUE INDEX ux_project_info_projectid ON dat_project_info (projectid);
 CREATE INDEX ix_project_info_corpid ON dat_project_info (corpid);
+-- The reports select projects by class, which is type / 10.
+CREATE INDEX ix_project_info_class ON dat_project_info (type / 10);
 
 CREATE TABLE dat_project_fund (
     projectid TEXT NOT NULL,

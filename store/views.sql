@@ -45,9 +45,14 @@ CREATE VIEW budgetquery AS
 SELECT projectid, type / 10 AS class, type, total, state
 FROM dat_project_budget;
 
+-- Joined directly rather than through project_base: the attribute sheet reads it six times and
+-- needs neither the class nor the type names.
 CREATE VIEW zjzb AS
-SELECT projectid, attribute, class AS prjclass, prjtype, corptype, corpclass, totalfund
-FROM project_base;
+SELECT p.projectid, p.attribute, p.type / 10 AS prjclass, p.type AS prjtype,
+       c.type AS corptype, c.class AS corpclass, f.totalfund
+FROM dat_project_info p
+LEFT JOIN dat_corp_info c ON c.corpid = p.corpid
+LEFT JOIN dat_project_fund f ON f.projectid = p.projectid;
 
 CREATE VIEW prjfund AS
 SELECT projectid, class, corpclass, corptype, risk, name, corpname, classname, typename,

@@ -6,3 +6,4 @@ here=$(cd "$(dirname "$0")" && pwd)
 "$here/bench_import.sh" units "$build"
 "$here/bench_import.sh" projects "$build"
 "$build/tools/bench_xls/corvane-bench-xls"
+"$here/bench_reports.sh" "$build"
