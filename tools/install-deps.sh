@@ -9,6 +9,7 @@ packages=(
   libxml2-dev libgsf-1-dev
   libgtest-dev googletest
   python3 python3-xlrd gnumeric python3-xlwt time sqlite3
+  libreoffice-calc-nogui
 )
 
 missing=()
