@@ -191,6 +191,20 @@ template <typename Write> void ReportSheet::Guarded(int col, int row, Write writ
     }
 }
 
+std::optional<double> ReportSheet::NumberFor(int col, int row, const QVariant& value)
+{
+    std::optional<double> number;
+    Guarded(col, row, [&] { number = NumberOf(value); });
+    return number;
+}
+
+double ReportSheet::AmountIn(int col, int row)
+{
+    double amount = 0;
+    Guarded(col, row, [&] { amount = ToAmount(m_sheet.ReadCell(col, row)); });
+    return amount;
+}
+
 void ReportSheet::CheckRow(int row) const
 {
     if (row > kLastRow)
@@ -213,9 +227,7 @@ void ReportSheet::Text(int col, int row, const QVariant& value)
 
 void ReportSheet::Number(int col, int row, const QVariant& value)
 {
-    std::optional<double> number;
-    Guarded(col, row, [&] { number = NumberOf(value); });
-    Number(col, row, number);
+    Number(col, row, NumberFor(col, row, value));
 }
 
 void ReportSheet::Number(int col, int row, std::optional<double> value)
@@ -226,9 +238,7 @@ void ReportSheet::Number(int col, int row, std::optional<double> value)
 
 void ReportSheet::Amount(int col, int row, const QVariant& value)
 {
-    std::optional<double> number;
-    Guarded(col, row, [&] { number = NumberOf(value); });
-    Amount(col, row, number);
+    Amount(col, row, NumberFor(col, row, value));
 }
 
 void ReportSheet::Amount(int col, int row, std::optional<double> value)
@@ -239,13 +249,36 @@ void ReportSheet::Amount(int col, int row, std::optional<double> value)
 
 void ReportSheet::Add(int col, int row, const QVariant& value)
 {
-    std::optional<double> number;
-    Guarded(col, row, [&] { number = NumberOf(value); });
-    Add(col, row, number);
+    Add(col, row, NumberFor(col, row, value));
 }
 
 void ReportSheet::Add(int col, int row, std::optional<double> value)
 {
     if (value)
         Guarded(col, row, [&] { AddToCell(m_sheet, col, row, *value); });
+}
+
+void CellSums::Add(int col, int row, const QVariant& value)
+{
+    Add(col, row, m_sheet.NumberFor(col, row, value));
+}
+
+void CellSums::Add(int col, int row, std::optional<double> value)
+{
+    if (!value)
+        return;
+    const std::pair<int, int> cell(col, row);
+    auto found = m_sums.find(cell);
+    // The first add reads what the template holds; later ones continue from the rounded sum,
+    // which is what the cell would hold after each add.
+    if (found == m_sums.end())
+        found = m_sums.emplace(cell, m_sheet.AmountIn(col, row)).first;
+    found->second = CurrencyAmount(found->second + *value);
+}
+
+void CellSums::Flush()
+{
+    for (const auto& [cell, sum] : m_sums)
+        m_sheet.Amount(cell.first, cell.second, std::optional<double>(sum));
+    m_sums.clear();
 }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <map>
 #include <optional>
 
 class Workbook;
@@ -55,6 +56,11 @@ public:
     void Add(int col, int row, const QVariant& value);
     void Add(int col, int row, std::optional<double> value);
 
+    // The value as a number for that cell (NumberOf), a failure naming the cell.
+    std::optional<double> NumberFor(int col, int row, const QVariant& value);
+    // The number the cell holds as a currency amount (0 when empty), as an add reads it.
+    double AmountIn(int col, int row);
+
     // Throws a clear message when row lies past the last row a sheet of the format can hold.
     void CheckRow(int row) const;
 
@@ -66,4 +72,22 @@ private:
 
     Worksheet& m_sheet;
     int m_index;
+};
+
+// Adds to cells of one sheet kept in memory and written once by Flush(): the same result as an
+// add per value, without reading the cell back for each. Only for cells that nothing else writes
+// until the flush.
+class CellSums
+{
+public:
+    explicit CellSums(ReportSheet& sheet) : m_sheet(sheet) {}
+
+    void Add(int col, int row, const QVariant& value);
+    void Add(int col, int row, std::optional<double> value);
+    // Writes every cell added to as an amount.
+    void Flush();
+
+private:
+    ReportSheet& m_sheet;
+    std::map<std::pair<int, int>, double> m_sums;
 };

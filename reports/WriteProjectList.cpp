@@ -36,6 +36,9 @@ int WriteProjectList(Database& db, const QString& classCode, const QString& titl
     const int otherinvest = rows.Field(QStringLiteral("otherinvest"));
     const int totalfund = rows.Field(QStringLiteral("totalfund"));
 
+    // The title line's totals and each line's all-years columns take many adds: they are summed in
+    // memory and written once.
+    CellSums titleSums(sheet);
     int n = 1;
     while (rows.Next())
     {
@@ -47,11 +50,11 @@ int WriteProjectList(Database& db, const QString& classCode, const QString& titl
         const QVariant fund = rows.Value(totalfund);
         const std::optional<double> invest = SumOf({state, local, other});
 
-        sheet.Add(3, titleRow, invest);
-        sheet.Add(4, titleRow, state);
-        sheet.Add(5, titleRow, local);
-        sheet.Add(6, titleRow, other);
-        sheet.Add(7, titleRow, fund);
+        titleSums.Add(3, titleRow, invest);
+        titleSums.Add(4, titleRow, state);
+        titleSums.Add(5, titleRow, local);
+        titleSums.Add(6, titleRow, other);
+        titleSums.Add(7, titleRow, fund);
 
         sheet.Text(0, row,
                    QString::number(n) + QStringLiteral("、") + rows.Value(name).toString() +
@@ -64,26 +67,29 @@ int WriteProjectList(Database& db, const QString& classCode, const QString& titl
         sheet.Amount(6, row, other);
         sheet.Amount(7, row, fund);
 
+        CellSums lineSums(sheet);
         for (const FundYear& year : funds.Of(rows.Value(projectid).toString()))
         {
             const int col = YearColumn(year.year);
-            sheet.Add(8, titleRow, year.state);
-            sheet.Add(14, titleRow, year.local);
+            titleSums.Add(8, titleRow, year.state);
+            titleSums.Add(14, titleRow, year.local);
             // A year outside the plan counts in the all-years columns only.
             if (col >= 0)
             {
-                sheet.Add(col, titleRow, year.state);
-                sheet.Add(col + 6, titleRow, year.local);
+                titleSums.Add(col, titleRow, year.state);
+                titleSums.Add(col + 6, titleRow, year.local);
             }
-            sheet.Add(8, row, year.state);
-            sheet.Add(14, row, year.local);
+            lineSums.Add(8, row, year.state);
+            lineSums.Add(14, row, year.local);
             if (col >= 0)
             {
                 sheet.Amount(col, row, year.state);
                 sheet.Amount(col + 6, row, year.local);
             }
         }
+        lineSums.Flush();
         ++n;
     }
+    titleSums.Flush();
     return n;
 }
