@@ -53,6 +53,18 @@ std::optional<double> NumberOf(const QVariant& value)
     return number;
 }
 
+int CodeOf(const QVariant& value)
+{
+    const std::optional<double> number = NumberOf(value);
+    return number && std::fabs(*number) < 1e9 && *number == std::trunc(*number) ? int(*number) : kNoCode;
+}
+
+int PlanYearIndex(const QVariant& year)
+{
+    const int code = CodeOf(year);
+    return code >= 2006 && code <= 2010 ? code - 2006 : kNoCode;
+}
+
 std::optional<double> SumOf(std::initializer_list<QVariant> values)
 {
     std::optional<double> sum;

@@ -13,6 +13,14 @@ class Worksheet;
 // reads as one. Throws CorvaneError "不是数字:" + text for any other text.
 std::optional<double> NumberOf(const QVariant& value);
 
+// A code read from the database (a class, type, status or year) as an integer; kNoCode for NULL
+// or a value that is not a whole number.
+constexpr int kNoCode = -1;
+int CodeOf(const QVariant& value);
+
+// A plan year 2006 to 2010 as 0 to 4; kNoCode for any other year.
+int PlanYearIndex(const QVariant& year);
+
 // The sum of several values, NULL parts counting as 0; nothing when all are NULL.
 std::optional<double> SumOf(std::initializer_list<QVariant> values);
 

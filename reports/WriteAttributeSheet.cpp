@@ -7,16 +7,8 @@ namespace
 // The row of an attribute group; -1 for a group without an attribute code.
 int AttributeRow(const QVariant& attribute)
 {
-    const std::optional<double> code = NumberOf(attribute);
-    if (!code || *code < 0 || *code != int(*code))
-        return -1;
-    return int(*code) + 4;
-}
-
-int Code(const QVariant& value)
-{
-    const std::optional<double> code = NumberOf(value);
-    return code && *code == int(*code) ? int(*code) : -1;
+    const int code = CodeOf(attribute);
+    return code >= 0 ? code + 4 : kNoCode;
 }
 
 // Runs one grouped query and hands each record with an attribute row to write.
@@ -53,7 +45,7 @@ void WriteAttributeSheet(Database& db, Workbook& workbook)
                        "prjclass=4 or prjclass=6 group by attribute ,prjclass order by attribute,prjclass"),
         [&](const ReportRows& rows, int row, const QVariant& total)
         {
-            const int prjclass = Code(rows.Value(QStringLiteral("prjclass")));
+            const int prjclass = CodeOf(rows.Value(QStringLiteral("prjclass")));
             const int col = prjclass == 2 ? 21 : prjclass == 4 ? 38 : 39;
             sheet.Amount(col, row, total);
         });
@@ -63,7 +55,7 @@ void WriteAttributeSheet(Database& db, Workbook& workbook)
                              "group by attribute ,prjtype order by attribute,prjtype"),
               [&](const ReportRows& rows, int row, const QVariant& total)
               {
-                  const int prjtype = Code(rows.Value(QStringLiteral("prjtype")));
+                  const int prjtype = CodeOf(rows.Value(QStringLiteral("prjtype")));
                   // Column 21 holds the class total; only the types 21 to 29 have columns.
                   if (prjtype >= 21 && prjtype <= 29)
                       sheet.Amount(prjtype + 1, row, total);
@@ -76,7 +68,7 @@ void WriteAttributeSheet(Database& db, Workbook& workbook)
                        "order by attribute,corptype"),
         [&](const ReportRows& rows, int row, const QVariant& total)
         {
-            const int corptype = Code(rows.Value(QStringLiteral("corptype")));
+            const int corptype = CodeOf(rows.Value(QStringLiteral("corptype")));
             sheet.Amount(corptype == 10 ? 3 : corptype == 20 ? 12 : 31, row, total);
         });
 
@@ -87,11 +79,11 @@ void WriteAttributeSheet(Database& db, Workbook& workbook)
                              "order by attribute,corptype,corpclass,prjclass"),
               [&](const ReportRows& rows, int row, const QVariant& total)
               {
-                  const int corpclass = Code(rows.Value(QStringLiteral("corpclass")));
+                  const int corpclass = CodeOf(rows.Value(QStringLiteral("corpclass")));
                   int col = corpclass == 11 ? 4 : corpclass <= 13 ? 8 : 10;
-                  if (Code(rows.Value(QStringLiteral("prjclass"))) == 5)
+                  if (CodeOf(rows.Value(QStringLiteral("prjclass"))) == 5)
                       col += 1;
-                  if (Code(rows.Value(QStringLiteral("corptype"))) == 20)
+                  if (CodeOf(rows.Value(QStringLiteral("corptype"))) == 20)
                       col += 9;
                   // Two unit classes share each of the columns 8 to 11 and 17 to 20.
                   sheet.Add(col, row, total);
@@ -104,9 +96,9 @@ void WriteAttributeSheet(Database& db, Workbook& workbook)
                   "prjclass=5) group by attribute ,corpclass,prjclass order by attribute,corpclass,prjclass"),
               [&](const ReportRows& rows, int row, const QVariant& total)
               {
-                  const int corpclass = Code(rows.Value(QStringLiteral("corpclass")));
+                  const int corpclass = CodeOf(rows.Value(QStringLiteral("corpclass")));
                   int col = corpclass == 20 ? 32 : corpclass == 21 ? 34 : 36;
-                  if (Code(rows.Value(QStringLiteral("prjclass"))) == 5)
+                  if (CodeOf(rows.Value(QStringLiteral("prjclass"))) == 5)
                       col += 1;
                   sheet.Amount(col, row, total);
               });

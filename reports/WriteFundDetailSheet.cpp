@@ -85,17 +85,11 @@ const Block kSummaryBlocks[] = {
 };
 #undef SUMMARY_BY
 
-int Code(const QVariant& value)
-{
-    const std::optional<double> code = NumberOf(value);
-    return code && *code == int(*code) ? int(*code) : kNoRow;
-}
-
 // The state column of a plan year; its local column lies 6 further on.
 int YearColumn(const QVariant& year)
 {
-    const int code = Code(year);
-    return code >= 2006 && code <= 2010 ? code - 1998 : kNoRow;
+    const int index = PlanYearIndex(year);
+    return index == kNoCode ? kNoRow : 8 + index;
 }
 
 void WriteYearBlock(Database& db, ReportSheet& sheet, const Block& block)
@@ -107,7 +101,7 @@ void WriteYearBlock(Database& db, ReportSheet& sheet, const Block& block)
     const int totallocal = rows.Field(QStringLiteral("totallocal"));
     while (rows.Next())
     {
-        const int code = Code(rows.Value(key));
+        const int code = CodeOf(rows.Value(key));
         // A key without a row in the sheet is left out.
         const int row = block.rows.value(code, kNoRow);
         if (row == kNoRow)
@@ -155,7 +149,7 @@ void WriteSummaryBlock(Database& db, ReportSheet& sheet, const Block& block)
     const int fundtotal = rows.Field(QStringLiteral("fundtotal"));
     while (rows.Next())
     {
-        const int code = Code(rows.Value(key));
+        const int code = CodeOf(rows.Value(key));
         const int row = block.rows.value(code, kNoRow);
         if (row == kNoRow)
             continue;

@@ -8,10 +8,8 @@ namespace
 // The state column of a plan year on sheet 4; its local column lies 6 further on.
 int YearColumn(const QVariant& year)
 {
-    const std::optional<double> value = NumberOf(year);
-    if (!value || *value < 2006 || *value > 2010 || *value != int(*value))
-        return -1;
-    return int(*value) - 2006 + 9;
+    const int index = PlanYearIndex(year);
+    return index == kNoCode ? -1 : 9 + index;
 }
 } // namespace
 

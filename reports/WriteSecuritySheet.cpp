@@ -11,20 +11,14 @@ constexpr int kNoRow = -1;
 constexpr int kUpperTotalRow = 3;
 constexpr int kLowerTotalRow = 12;
 
-int Code(const QVariant& value)
-{
-    const std::optional<double> code = NumberOf(value);
-    return code && *code == int(*code) ? int(*code) : kNoRow;
-}
-
 // The row of unit classes 11 to 15 by class and type; classes 14 and 15 share their rows.
 int UpperRow(const QVariant& unitClass, const QVariant& unitType)
 {
-    const int type = Code(unitType);
+    const int type = CodeOf(unitType);
     if (type != 10 && type != 20)
         return kNoRow;
     int row = kNoRow;
-    switch (Code(unitClass))
+    switch (CodeOf(unitClass))
     {
     case 11:
         row = 4;
@@ -48,13 +42,13 @@ int UpperRow(const QVariant& unitClass, const QVariant& unitType)
 // The row of unit classes 20 to 22.
 int LowerRow(const QVariant& unitClass)
 {
-    const int code = Code(unitClass);
+    const int code = CodeOf(unitClass);
     return code >= 20 && code <= 22 ? code - 20 + 13 : kNoRow;
 }
 
 int RiskColumn(const QVariant& risk)
 {
-    return Code(risk) == 20 ? 6 : 5;
+    return CodeOf(risk) == 20 ? 6 : 5;
 }
 
 const QStringList kStatusFields = {QStringLiteral("waterdevstatus"), QStringLiteral("alarmdevstatus"),
@@ -197,7 +191,7 @@ void WriteDeviceStatusCounts(Database& db, const QString& statusField, const QSt
     // Status 3 in the first column down to status 0 in the fourth; other statuses have no column.
     const auto statusColumn = [&](const QVariant& status)
     {
-        const int code = Code(status);
+        const int code = CodeOf(status);
         return code >= 0 && code <= 3 ? first + 3 - code : kNoRow;
     };
 
