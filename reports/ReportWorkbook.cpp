@@ -38,6 +38,16 @@ private:
 };
 } // namespace
 
+std::unique_ptr<Database> OpenReportDatabase(const Settings& settings)
+{
+    std::unique_ptr<Database> db = OpenDatabase(settings);
+    // The report queries jump between tables by index: reading the file mapped spares a system
+    // call and a copy per page.
+    if (db->Connection().driverName() == QLatin1String("QSQLITE"))
+        db->Execute(QStringLiteral("PRAGMA mmap_size=268435456")).finish();
+    return db;
+}
+
 void WriteReportWorkbook(
     const Settings& settings, Workbook& workbook, const QString& title, int progressSteps, MessageSink& sink,
     const std::function<void(Database&, const std::function<void(const QString&)>&)>& fill)
@@ -52,11 +62,7 @@ void WriteReportWorkbook(
         // which the writer replaces only once the whole file is written.
         OpenedWorkbook opened(workbook, templatePath);
         {
-            std::unique_ptr<Database> db = OpenDatabase(settings);
-            // The report queries jump between tables by index: reading the file mapped spares a
-            // system call and a copy per page.
-            if (db->Connection().driverName() == QLatin1String("QSQLITE"))
-                db->Execute(QStringLiteral("PRAGMA mmap_size=268435456")).finish();
+            std::unique_ptr<Database> db = OpenReportDatabase(settings);
             int done = 0;
             const auto progress = [&](const QString& step)
             { sink.Progress(title + QStringLiteral(": ") + step, done++, progressSteps); };

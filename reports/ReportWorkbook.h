@@ -10,6 +10,9 @@ class MessageSink;
 class Workbook;
 struct Settings;
 
+// A connection for report queries: OpenDatabase's, set up for many reads.
+std::unique_ptr<Database> OpenReportDatabase(const Settings& settings);
+
 // Writes one workbook of the report run: opens the template AppFolder + title + ".xls" and one
 // database connection, lets fill() write the cells, saves under the dated name (the earlier file
 // of that name is replaced only by a complete one), shows "成功写入" + the path and closes the

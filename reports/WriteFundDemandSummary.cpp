@@ -1,6 +1,11 @@
 #include "reports/GenerateReports.h"
 #include "reports/ReportWorkbook.h"
 #include "reports/ReportWriters.h"
+#include "reports/SerializedWorkbook.h"
+#include "services/Database.h"
+
+#include <future>
+#include <memory>
 
 namespace
 {
