@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <algorithm>
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
@@ -19,6 +20,51 @@ void InitGsf()
 {
     static std::once_flag once;
     std::call_once(once, [] { gsf_init(); });
+}
+
+// A stream's name as a message shows it: without the control characters some names start with
+// ("\005SummaryInformation"), under the storages holding it.
+QString DisplayName(const QString& storage, const char* name)
+{
+    QString shown = QString::fromUtf8(name != nullptr ? name : "");
+    while (!shown.isEmpty() && shown.front().unicode() < 0x20)
+        shown.remove(0, 1);
+    return storage.isEmpty() ? shown : storage + "/" + shown;
+}
+
+// The first stream under storage that cannot be read to its stated size (a block chain cut
+// short, a child libgsf cannot open), or an empty string when every one reads whole. The children
+// at skipA and skipB (read already, or left out of the copy) are not looked at.
+QString FindUnreadableStream(GsfInfile* storage, const QString& storageName, int skipA = -1, int skipB = -1)
+{
+    const int count = gsf_infile_num_children(storage);
+    for (int i = 0; i < count; ++i)
+    {
+        if (i == skipA || i == skipB)
+            continue;
+        const QString name = DisplayName(storageName, gsf_infile_name_by_index(storage, i));
+        GsfInput* child = gsf_infile_child_by_index(storage, i);
+        if (child == nullptr)
+            return name;
+        QString unreadable;
+        if (GSF_IS_INFILE(child) && gsf_infile_num_children(GSF_INFILE(child)) >= 0)
+            unreadable = FindUnreadableStream(GSF_INFILE(child), name);
+        else
+        {
+            guint8 buffer[4096];
+            for (gsf_off_t left = gsf_input_size(child); left > 0 && unreadable.isEmpty();)
+            {
+                const size_t chunk = size_t(std::min<gsf_off_t>(left, sizeof buffer));
+                if (gsf_input_read(child, chunk, buffer) == nullptr)
+                    unreadable = name;
+                left -= gsf_off_t(chunk);
+            }
+        }
+        g_object_unref(child);
+        if (!unreadable.isEmpty())
+            return unreadable;
+    }
+    return QString();
 }
 
 // Copies the children of one storage, recursively. The child at skipIndex is left out, the child
@@ -119,6 +165,15 @@ CompoundFile::CompoundFile(const QString& path)
         m_root = nullptr;
         throw CorvaneError("不是有效的 Excel 97-2003 工作簿:" + path);
     }
+    // Every other stream is copied at save; one that cannot be read would fail the save, after
+    // all the writes, with nothing left to do about it.
+    const QString unreadable = FindUnreadableStream(m_root, QString(), m_workbookIndex, m_bookIndex);
+    if (!unreadable.isEmpty())
+    {
+        g_object_unref(m_root);
+        m_root = nullptr;
+        throw CorvaneError("工作簿已损坏:" + path + "（无法读取其中的 " + unreadable + " 流）");
+    }
 }
 
 CompoundFile::~CompoundFile()
@@ -144,7 +199,7 @@ void CompoundFile::Save(const QString& path, const QByteArray& workbook) const
     g_object_unref(out);
     g_object_unref(sink);
     if (!ok)
-        throw CorvaneError("无法保存工作簿:" + path);
+        throw CorvaneError("无法保存工作簿:" + path + "（无法写出复合文件）");
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))

@@ -15,8 +15,9 @@ class CompoundFile
 public:
     // Reads the file at path. Throws CorvaneError "无法打开工作簿:" + path when the file cannot be
     // read, "不是有效的 Excel 97-2003 工作簿:" + path when it is no compound file or holds no
-    // workbook, and "不支持 Excel 5.0/95 工作簿，请另存为 Excel 97-2003 格式:" + path when it holds only
-    // a "Book" stream.
+    // workbook, "不支持 Excel 5.0/95 工作簿，请另存为 Excel 97-2003 格式:" + path when it holds only
+    // a "Book" stream, and "工作簿已损坏:" + path + the stream's name when another stream, which
+    // the save would copy, cannot be read whole.
     explicit CompoundFile(const QString& path);
     ~CompoundFile();
     CompoundFile(const CompoundFile&) = delete;

@@ -17,8 +17,9 @@ public:
 
     // Opens the workbook at path, closing any open one first. Throws CorvaneError
     // "无法打开工作簿:" + path, "不是有效的 Excel 97-2003 工作簿:" + path,
-    // "不支持 Excel 5.0/95 工作簿，请另存为 Excel 97-2003 格式:" + path (BIFF5 and older) or
-    // "工作簿已加密，不能写入:" + path.
+    // "不支持 Excel 5.0/95 工作簿，请另存为 Excel 97-2003 格式:" + path (BIFF5 and older),
+    // "工作簿已加密，不能写入:" + path, or "工作簿已损坏:" + path + the name of a stream that
+    // cannot be read whole.
     void OpenWorkbook(const QString& path) override;
 
     // This object. Throws "没有打开的工作簿" when none is open.

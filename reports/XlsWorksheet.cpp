@@ -79,13 +79,16 @@ bool XlsWorksheet::Parse(QString& problem)
         switch (record.type)
         {
         case Biff::kIndex:
-            m_indexAt = i;
+            if (m_indexAt == kNone)
+                m_indexAt = i;
             break;
         case Biff::kDimensions:
+            // A sheet has one; of a template with more, the first stays, covering them all.
             if (record.size >= 12)
-                m_templateDimensions = {int(Biff::U32(data)), int(Biff::U32(data + 4)), Biff::U16(data + 8),
-                                        Biff::U16(data + 10)};
-            m_dimensionsAt = i;
+                WidenTemplateDimensions({int(Biff::U32(data)), int(Biff::U32(data + 4)), Biff::U16(data + 8),
+                                         Biff::U16(data + 10)});
+            if (m_dimensionsAt == kNone)
+                m_dimensionsAt = i;
             break;
         case Biff::kDefaultRowHeight:
             if (record.size >= 4)
@@ -298,6 +301,17 @@ QString XlsWorksheet::ReadCell(int col, int row) const
     }
 }
 
+void XlsWorksheet::WidenTemplateDimensions(const std::array<int, 4>& range)
+{
+    auto isEmpty = [](const std::array<int, 4>& r) { return r[1] <= r[0] || r[3] <= r[2]; };
+    std::array<int, 4>& t = m_templateDimensions;
+    if (isEmpty(t))
+        t = range;
+    else if (!isEmpty(range))
+        t = {std::min(t[0], range[0]), std::max(t[1], range[1]), std::min(t[2], range[2]),
+             std::max(t[3], range[3])};
+}
+
 void XlsWorksheet::AppendDimensions(QByteArray& out) const
 {
     auto [rwMic, rwMac, colMic, colMac] = m_templateDimensions;
@@ -355,17 +369,26 @@ void XlsWorksheet::Save(QByteArray& out) const
         if (record.type == Biff::kEof)
             --depth;
 
+        // INDEX and DIMENSIONS are rebuilt in the place of the first of each; further copies go, or
+        // the cell table would follow each DIMENSIONS and outgrow its INDEX.
         if (top && record.type == Biff::kIndex)
         {
-            indexPos = out.size();
-            Biff::AppendRecord(out, Biff::kIndex, indexPlaceholder.constData(), int(indexPlaceholder.size()));
+            if (i == m_indexAt)
+            {
+                indexPos = out.size();
+                Biff::AppendRecord(out, Biff::kIndex, indexPlaceholder.constData(),
+                                   int(indexPlaceholder.size()));
+            }
             continue;
         }
         if (top && record.type == Biff::kDimensions)
         {
-            AppendDimensions(out);
-            if (m_tableBegin == kNone && !m_cells.IsEmpty())
-                writeTable();
+            if (i == m_dimensionsAt)
+            {
+                AppendDimensions(out);
+                if (m_tableBegin == kNone && !m_cells.IsEmpty())
+                    writeTable();
+            }
             continue;
         }
         if (top && record.type == Biff::kDefColWidth)
@@ -382,6 +405,8 @@ void XlsWorksheet::Save(QByteArray& out) const
         }
     }
 
+    if (dbCells.size() != size_t(blocks))
+        throw CorvaneError("无法保存工作表:" + m_name + "（单元格表与 INDEX 不一致）");
     const auto [firstRow, endRow] = m_cells.RowRange();
     char* index = out.data() + indexPos + 4;
     Biff::PutU32(index + 4, quint32(firstRow));

@@ -46,6 +46,7 @@ private:
     void CheckPosition(int col, int row) const;
     Cell& Target(int col, int row);
     quint16 NewCellFormat(int col, int row) const;
+    void WidenTemplateDimensions(const std::array<int, 4>& range);
     void AppendDimensions(QByteArray& out) const;
 
     static constexpr size_t kNone = size_t(-1);

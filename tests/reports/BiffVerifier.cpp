@@ -296,12 +296,16 @@ private:
             switch (r.type)
             {
             case 0x020B:
+                if (indexAt != 0)
+                    Problem(sheet + "two INDEX records");
                 indexAt = i;
                 break;
             case 0x0055:
                 defColWidth = r.pos;
                 break;
             case 0x0200:
+                if (haveDims)
+                    Problem(sheet + "two DIMENSIONS records");
                 haveDims = true;
                 dims = {U32(r.data), U32(r.data + 4), U16(r.data + 8), U16(r.data + 10)};
                 break;

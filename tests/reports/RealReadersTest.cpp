@@ -95,6 +95,16 @@ std::vector<Write> FundDemandCells()
     return writes;
 }
 
+// One cell per 32-row block, rows 0 to 1,400, of a sheet that has no cell records.
+std::vector<Write> BlockCells(int sheet)
+{
+    std::vector<Write> writes;
+    for (int k = 0; k < 44; ++k)
+        writes.push_back(k % 2 == 0 ? Number(sheet, k % 5, k * 1400 / 43, k * 1.5)
+                                    : Text(sheet, k % 5, k * 1400 / 43, "第" + QString::number(k) + "块"));
+    return writes;
+}
+
 std::vector<Fill> Fills()
 {
     return {
@@ -114,6 +124,8 @@ std::vector<Fill> Fills()
         {TestDataFile("gnumeric-dual.xls"), 1, {Number(0, 1, 1, 30)}},
         {TemplateFile("国家计委汇总表.xls"), 2, NationalSummaryRows()},
         {TemplateFile("十一五资金需求汇总表.xls"), 5, FundDemandCells()},
+        {TestDataFile("findings/sheet-without-cells-index-last.xls"), 2, BlockCells(1)},
+        {TestDataFile("findings/sheet-without-cells-two-dimensions.xls"), 2, BlockCells(0)},
     };
 }
 

@@ -50,6 +50,7 @@ struct BadFile
     const char* name;
     QString (*make)(const QString& path); // writes the file at path; null for a fixture or none
     const char* message;                  // followed by the path
+    const char* reason = "";              // follows the path
 };
 
 class OpenWorkbook : public ::testing::TestWithParam<BadFile>
@@ -66,7 +67,7 @@ TEST_P(OpenWorkbook, RefusesWhatIsNoExcel97Workbook)
     if (bad.make != nullptr)
         bad.make(path);
     XlsWorkbook book;
-    EXPECT_EQ(ThrownMessage([&] { book.OpenWorkbook(path); }), bad.message + path);
+    EXPECT_EQ(ThrownMessage([&] { book.OpenWorkbook(path); }), bad.message + path + bad.reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -77,7 +78,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"xlsx-renamed.xls", nullptr, "不是有效的 Excel 97-2003 工作簿:"},
         BadFile{"gnumeric-biff7.xls", nullptr, "不支持 Excel 5.0/95 工作簿，请另存为 Excel 97-2003 格式:"},
         BadFile{"biff5.xls", OlderBiff, "不支持 Excel 5.0/95 工作簿，请另存为 Excel 97-2003 格式:"},
-        BadFile{"encrypted.xls", Encrypted, "工作簿已加密，不能写入:"}));
+        BadFile{"encrypted.xls", Encrypted, "工作簿已加密，不能写入:"},
+        // Its DocumentSummaryInformation stream's block chain is shorter than its size.
+        BadFile{"findings/damaged-summary-stream.xls", nullptr,
+                "工作簿已损坏:", "（无法读取其中的 DocumentSummaryInformation 流）"}));
 
 TEST(XlsWorkbookErrors, RefusesPositionsAndSheetsOutsideTheWorkbook)
 {

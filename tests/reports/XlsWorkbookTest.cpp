@@ -1,6 +1,8 @@
 #include "reports/XlsWorkbook.h"
 
+#include "BiffVerifier.h"
 #include "XlsTestFiles.h"
+#include "reports/BiffRecord.h"
 
 #include <QFileInfo>
 #include <gtest/gtest.h>
@@ -124,4 +126,75 @@ TEST_F(XlsWorkbookFill, WritesTheLongestTextACellHolds)
     Open(TestDataFile("xlwt-basic.xls")).WriteText(0, 30, 0, longest);
     EXPECT_EQ(SaveAndReopen().ReadCell(0, 30), longest);
 }
+
+// A template whose sheet holds its INDEX twice keeps one, matching the rebuilt cell table.
+TEST_F(XlsWorkbookFill, KeepsOneIndexOfATemplateThatHasTwo)
+{
+    std::map<QString, QByteArray> entries = ReadCompoundEntries(TestDataFile("gnumeric-formulas.xls"));
+    QByteArray& stream = entries.at("Workbook");
+    int eofs = 0;
+    for (qsizetype pos = 0; pos + 4 <= stream.size() && eofs < 2;)
+    {
+        const quint16 type = Biff::U16(stream.constData() + pos);
+        const qsizetype end = pos + 4 + Biff::U16(stream.constData() + pos + 2);
+        if (type == Biff::kIndex && eofs == 1)
+        {
+            stream.insert(end, stream.mid(pos, end - pos));
+            break;
+        }
+        eofs += type == Biff::kEof ? 1 : 0;
+        pos = end;
+    }
+    const QString doubled = m_dir.filePath("index-twice.xls");
+    WriteCompoundEntries(doubled, entries);
+    ASSERT_EQ(VerifyWorkbookStructure(doubled).filter("two INDEX").size(), 1);
+
+    Worksheet& sheet = Open(doubled);
+    sheet.WriteNumber(1, 100, 0, 100);
+    sheet.WriteText(2, 200, 0, "二百");
+    const Worksheet& reopened = SaveAndReopen();
+    EXPECT_EQ(reopened.ReadCell(1, 100), "100");
+    EXPECT_EQ(reopened.ReadCell(2, 200), "二百");
+}
+
+// Templates whose sheet has no cell records but two DIMENSIONS records (found by fuzzing): the
+// cell table was written after each of them, and its block offsets overran an INDEX sized for one.
+struct SheetWithoutCells
+{
+    const char* name;
+    const char* file;
+    int sheet;
+};
+
+class FillSheetWithoutCells : public WorkbookFill, public ::testing::WithParamInterface<SheetWithoutCells>
+{
+protected:
+    // One cell per 32-row block, rows 0 to 1,400, numbers and texts by turns.
+    static constexpr int kCells = 44;
+    static int RowOf(int k) { return k * 1400 / (kCells - 1); }
+    static QString TextOf(int k)
+    {
+        return k % 2 == 0 ? QString::number(k * 1.5) : "第" + QString::number(k) + "块";
+    }
+};
+
+TEST_P(FillSheetWithoutCells, WritesTheCellTableOnceAndReopensWithEveryValue)
+{
+    Worksheet& sheet = Open(TestDataFile(QString("findings/") + GetParam().file), GetParam().sheet);
+    for (int k = 0; k < kCells; ++k)
+        if (k % 2 == 0)
+            sheet.WriteNumber(k % 5, RowOf(k), 0, k * 1.5);
+        else
+            sheet.WriteText(k % 5, RowOf(k), 0, TextOf(k));
+    const Worksheet& reopened = SaveAndReopen(GetParam().sheet);
+    for (int k = 0; k < kCells; ++k)
+        EXPECT_EQ(reopened.ReadCell(k % 5, RowOf(k)), TextOf(k)) << "row " << RowOf(k);
+    EXPECT_EQ(reopened.ReadCell(0, 1), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Findings, FillSheetWithoutCells,
+    ::testing::Values(SheetWithoutCells{"IndexLast", "sheet-without-cells-index-last.xls", 1},
+                      SheetWithoutCells{"IndexInserted", "sheet-without-cells-two-dimensions.xls", 0}),
+    [](const auto& param) { return std::string(param.param.name); });
 } // namespace
