@@ -2,6 +2,7 @@
 
 #include "XlsTestFiles.h"
 #include "reports/BiffRecord.h"
+#include "support/CaseName.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,6 +51,7 @@ struct BadFile
     const char* name;
     QString (*make)(const QString& path); // writes the file at path; null for a fixture or none
     const char* message;                  // followed by the path
+    friend void PrintTo(const BadFile& c, std::ostream* out) { *out << c.name; }
 };
 
 class OpenWorkbook : public ::testing::TestWithParam<BadFile>
@@ -77,7 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"xlsx-renamed.xls", nullptr, "不是有效的 Excel 97-2003 工作簿:"},
         BadFile{"gnumeric-biff7.xls", nullptr, "不支持 Excel 5.0/95 工作簿，请另存为 Excel 97-2003 格式:"},
         BadFile{"biff5.xls", OlderBiff, "不支持 Excel 5.0/95 工作簿，请另存为 Excel 97-2003 格式:"},
-        BadFile{"encrypted.xls", Encrypted, "工作簿已加密，不能写入:"}));
+        BadFile{"encrypted.xls", Encrypted, "工作簿已加密，不能写入:"}),
+    [](const ::testing::TestParamInfo<BadFile>& c) { return TestName({c.param.name}); });
 
 TEST(XlsWorkbookErrors, RefusesPositionsAndSheetsOutsideTheWorkbook)
 {

@@ -1,6 +1,7 @@
 #include "reports/XlsWorkbook.h"
 
 #include "XlsTestFiles.h"
+#include "support/CaseName.h"
 
 #include <QFileInfo>
 #include <gtest/gtest.h>
@@ -43,6 +44,10 @@ struct TemplateCell
     int col;
     int row;
     const char* text;
+    friend void PrintTo(const TemplateCell& c, std::ostream* out)
+    {
+        *out << "sheet " << c.sheet << " col " << c.col << " row " << c.row;
+    }
 };
 
 class ReadCell : public ::testing::TestWithParam<TemplateCell>
@@ -70,7 +75,16 @@ INSTANTIATE_TEST_SUITE_P(
                       TemplateCell{"libreoffice-formulas.xls", 0, 3, 6, "-12"},         // MULRK, negative
                       TemplateCell{"gnumeric-formulas.xls", 0, 1, 5, "合计：21"},       // text result
                       TemplateCell{"十一五资金需求汇总表.xls", 3, 3, 3, ""},            // formatted blank
-                      TemplateCell{"十一五资金需求汇总表.xls", 3, 7, 100, ""}));        // no record
+                      TemplateCell{"十一五资金需求汇总表.xls", 3, 7, 100, ""}),         // no record
+    [](const ::testing::TestParamInfo<TemplateCell>& c)
+    {
+        const std::string file = c.param.file;
+        return TestName({file.find(".xls") == file.size() - 4 && uchar(file[0]) < 0x80
+                             ? file.substr(0, file.size() - 4)
+                             : std::string("FundDemand"),
+                         "Sheet" + std::to_string(c.param.sheet), "Col" + std::to_string(c.param.col),
+                         "Row" + std::to_string(c.param.row)});
+    });
 
 // Splitting MULRK and MULBLANK records on load lets a write land in their middle; writing a cell
 // twice leaves one cell.
