@@ -137,6 +137,14 @@ TEST_P(WrongKind, CountsAsFailedAndTheBatchGoesOn)
         0);
 }
 
+TEST_P(WrongKind, LeavesTheDatabaseAsItWas)
+{
+    Write(QStringLiteral("wrong.x"), GetParam().bytes);
+    GetParam().projects ? ImportProjects({QStringLiteral("wrong.x")})
+                        : ImportUnits({QStringLiteral("wrong.x")});
+    EXPECT_EQ(temp.Snapshot(), before);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     ImportFiles, WrongKind,
     ::testing::Values(
