@@ -540,6 +540,7 @@ bool SaveXmlFile(XmlDocument& doc, const QString& path)
     if (!doc.IsLoaded())
         return fail(QStringLiteral("文档为空"));
 
+    const ParseErrors quiet; // an encoding the document cannot be written in is reported below
     xmlChar* bytes = nullptr;
     int size = 0;
     const char* encoding = doc.Raw()->encoding ? reinterpret_cast<const char*>(doc.Raw()->encoding) : "UTF-8";
