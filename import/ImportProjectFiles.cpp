@@ -24,6 +24,7 @@ BatchCounts ImportProjectFiles(const FileList& files, const Settings& settings, 
     ProjectDictionaries dictionaries;
     BatchKind kind;
     kind.summaryTitle = QStringLiteral("导入项目信息:操作完成！");
+    kind.rootName = QStringLiteral("Report");
     kind.loadDictionaries = [&](Database& db, MessageSink& out)
     { dictionaries = LoadProjectDictionaries(db, out); };
     kind.readKey = ProjectKey;

@@ -23,6 +23,7 @@ BatchCounts ImportUnitFiles(const FileList& files, const Settings& settings, Mes
     BatchKind kind;
     kind.summaryTitle = QStringLiteral("导入单位信息:操作完成！");
     kind.keyRequired = true;
+    kind.rootName = QStringLiteral("CorpInfo");
     kind.loadDictionaries = [&](Database& db, MessageSink& out)
     { dictionaries = LoadUnitDictionaries(db, out); };
     kind.readKey = [](const XmlNode& root)

@@ -228,6 +228,23 @@ void Database::Begin()
     Execute(QStringLiteral("BEGIN")).finish();
 }
 
+bool Database::TryBeginWrite()
+{
+    QSqlQuery& query = Prepared(QStringLiteral("BEGIN IMMEDIATE"));
+    if (query.exec())
+    {
+        query.finish();
+        return true;
+    }
+    const QSqlError error = query.lastError();
+    query.finish();
+    // SQLITE_BUSY and SQLITE_LOCKED, extended codes included.
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    if (code == 5 || code == 6)
+        return false;
+    throw CorvaneError(DescribeError(error));
+}
+
 void Database::Commit()
 {
     Execute(QStringLiteral("COMMIT")).finish();
@@ -290,6 +307,8 @@ Transaction::Transaction(Database& db) : m_db(db)
 {
     m_db.Begin();
 }
+
+Transaction::Transaction(Database& db, Begun) : m_db(db) {}
 
 Transaction::~Transaction()
 {

@@ -54,6 +54,10 @@ public:
     bool HasUniqueKey(const QString& table, const QString& column);
 
     void Begin();
+    // Begins a write transaction now rather than at the first write, so that another program's
+    // write lock shows here, before any row is written. False when the database stays locked
+    // past the busy wait; throws CorvaneError for any other failure.
+    bool TryBeginWrite();
     void Commit();
     void Rollback();
 
@@ -94,6 +98,12 @@ class Transaction
 {
 public:
     explicit Transaction(Database& db);
+    // Takes over a transaction the caller began (e.g. with TryBeginWrite).
+    enum Begun
+    {
+        AlreadyBegun
+    };
+    Transaction(Database& db, Begun);
     ~Transaction();
     void Commit();
 

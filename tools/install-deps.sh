@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the tests and the demo need.
-# Idempotent: apt is touched only when something is missing.
+# Idempotent: apt is touched only when something is missing. Arguments name further packages.
 set -euo pipefail
 
 packages=(
@@ -11,6 +11,8 @@ packages=(
   python3 python3-xlrd gnumeric python3-xlwt time sqlite3
   libreoffice-calc-nogui
 )
+# Extra packages of one target, e.g. `make fuzz` adds clang and its fuzzer runtime.
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

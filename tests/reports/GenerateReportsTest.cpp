@@ -224,7 +224,7 @@ TEST_F(ReportRun, ADamagedTemplateIsRefusedWithOnlyTheProgramsMessage)
 {
     const QString target = data.settings.AppFolder + kNational + ".xls";
     QFile::remove(target);
-    ASSERT_TRUE(QFile::copy(TestDataFile("findings/damaged-summary-stream.xls"), target));
+    ASSERT_TRUE(QFile::copy(FindingFile("damaged-summary-stream.xls"), target));
     QProcess cli;
     cli.start(QStringLiteral(CORVANE_PROGRAM_DIR "/corvane-cli"),
               {"--app-folder", data.settings.AppFolder, "--local-path", data.settings.LocalPath, "reports"});
