@@ -178,6 +178,7 @@ struct SheetWithoutCells
     const char* name;
     const char* file;
     int sheet;
+    friend void PrintTo(const SheetWithoutCells& c, std::ostream* out) { *out << c.name; }
 };
 
 class FillSheetWithoutCells : public WorkbookFill, public ::testing::WithParamInterface<SheetWithoutCells>
