@@ -9,11 +9,22 @@
 #include <QFileSystemModel>
 #include <QFont>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStorageInfo>
 #include <QTreeView>
 
 #include <algorithm>
+
+namespace
+{
+// True when path is folder or lies below it.
+bool IsWithin(const QString& path, const QString& folder)
+{
+    return path == folder ||
+           path.startsWith(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
+}
+} // namespace
 
 // The folder tree's model; the open folder is shown in bold, as a highlighted entry is not what
 // OK takes.
@@ -78,6 +89,12 @@ frmFolder::frmFolder(QWidget* parent) : QDialog(parent)
     m_cancelButton->setObjectName(QStringLiteral("CancelButton"));
     m_cancelButton->setGeometry(Twips(1620, 3300, 1215, 375));
 
+    // The model lists folders in the background and sorts them later, which moves the open folder
+    // out of sight: the tree follows it until the operator scrolls or clicks.
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &frmFolder::FollowOpenFolder);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, &frmFolder::FollowOpenFolder);
+    connect(m_dir1->verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { m_following = false; });
+    connect(m_dir1, &QTreeView::pressed, this, [this] { m_following = false; });
     connect(m_drive1, &QComboBox::activated, this, &frmFolder::OnDrive1Activated);
     connect(m_dir1, &QTreeView::activated, this, &frmFolder::OnDir1Activated);
     connect(m_okButton, &QPushButton::clicked, this, &frmFolder::OnOKButtonClicked);
@@ -133,9 +150,7 @@ void frmFolder::SelectDriveOf(const QString& path)
     for (int i = 0; i < m_drive1->count(); ++i)
     {
         const QString root = m_drive1->itemText(i);
-        const bool holds =
-            path == root || path.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/'));
-        if (holds && root.size() > bestLength)
+        if (IsWithin(path, root) && root.size() > bestLength)
         {
             best = i;
             bestLength = root.size();
@@ -161,9 +176,16 @@ bool frmFolder::OpenFolder(const QString& path)
     for (QModelIndex open = index; open.isValid(); open = open.parent())
         m_dir1->expand(open);
     m_dir1->setCurrentIndex(index);
-    m_dir1->scrollTo(index);
+    m_following = true;
+    FollowOpenFolder();
     SelectDriveOf(folder);
     return true;
+}
+
+void frmFolder::FollowOpenFolder()
+{
+    if (m_following)
+        m_dir1->scrollTo(m_model->index(m_openFolder), QAbstractItemView::PositionAtCenter);
 }
 
 void frmFolder::OnDrive1Activated(int index)

@@ -39,6 +39,7 @@ private:
     void Load();
     void FillDrives();
     void SelectDriveOf(const QString& path);
+    void FollowOpenFolder();
     void OnDrive1Activated(int index);
     void OnDir1Activated(const QModelIndex& index);
     void OnOKButtonClicked();
@@ -50,4 +51,5 @@ private:
     QPushButton* m_cancelButton;
     OpenFolderModel* m_model;
     QString m_openFolder;
+    bool m_following = false;
 };
