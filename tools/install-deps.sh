@@ -5,11 +5,17 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config clang-format
-  qt6-base-dev libqt6sql6-sqlite
+  qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins qt6-translations-l10n
   libxml2-dev libgsf-1-dev
   libgtest-dev googletest
   python3 python3-xlrd gnumeric python3-xlwt time sqlite3
+  fontconfig
 )
+# The window's captions and messages are Chinese: without a CJK font they show as boxes. Any
+# installed one will do.
+if ! command -v fc-list >/dev/null || [ -z "$(fc-list :lang=zh 2>/dev/null)" ]; then
+  packages+=(fonts-wqy-zenhei)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
