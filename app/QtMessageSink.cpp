@@ -9,6 +9,8 @@ namespace
 {
 // Short work ends before the dialog would only flash.
 const int kShowAfterMs = 500;
+// Room for a long file name beside the bar's width.
+const int kDialogWidth = 360;
 } // namespace
 
 // Qt shows a progress dialog from a timer once work takes long; work that has already ended
@@ -53,7 +55,7 @@ void QtMessageSink::Progress(const QString& step, int done, int total)
         m_dialog->setAutoReset(false);
         m_dialog->setAutoClose(false);
         m_dialog->setMinimumDuration(kShowAfterMs);
-        m_dialog->setMinimumWidth(360);
+        m_dialog->setMinimumWidth(kDialogWidth);
         m_bar = new QProgressBar(m_dialog);
         m_bar->setFormat(QStringLiteral("%v / %m"));
         m_bar->setAlignment(Qt::AlignCenter);

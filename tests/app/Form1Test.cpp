@@ -221,6 +221,41 @@ TEST_F(WindowTest, AnErrorOutOfTheBatchIsShownAndTheWindowStaysUsable)
     EXPECT_EQ(sink.messages[1], QStringLiteral("导入单位信息:操作完成！\n倒入成功1个文件\n倒入失败0个文件"));
 }
 
+TEST_F(WindowTest, AClickWhileWorkRunsIsIgnored)
+{
+    WriteConfig();
+    auto form = OpenWindow(sink);
+    int dialogs = 0;
+    form->SetFileDialogRunner(
+        [&](QFileDialog&)
+        {
+            ++dialogs;
+            Click(*form, "Command2");
+            return QStringList();
+        });
+    Click(*form, "Command1");
+    EXPECT_EQ(dialogs, 1);
+}
+
+TEST_F(WindowTest, ClosingWhileWorkRunsClosesWhenItEnds)
+{
+    auto form = OpenWindow(sink);
+    form->show();
+    const QString config = temp.settings.AppFolder + QStringLiteral("config.pz");
+    bool writtenDuringWork = true;
+    form->SetFileDialogRunner(
+        [&](QFileDialog&)
+        {
+            form->close();
+            writtenDuringWork = QFile::exists(config);
+            return QStringList();
+        });
+    Click(*form, "Command1");
+    EXPECT_FALSE(writtenDuringWork);
+    EXPECT_TRUE(QFile::exists(config));
+    EXPECT_FALSE(form->isVisible());
+}
+
 TEST_F(WindowTest, ProgressReachesTheLastFile)
 {
     WriteConfig();
