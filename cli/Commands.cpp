@@ -1,6 +1,6 @@
 #include "cli/Commands.h"
 
-#include "app/Config.h"
+#include "services/Config.h"
 #include "services/CorvaneError.h"
 #include "services/MessageSink.h"
 #include "services/Settings.h"
