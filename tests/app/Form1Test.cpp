@@ -286,15 +286,14 @@ TEST_F(WindowTest, Command4WritesBothWorkbooks)
                                 temp.settings.AppFolder + title + QStringLiteral(".xls")));
     auto form = OpenWindow(sink);
     Click(*form, "Command4");
-    if (sink.messages.contains(QStringLiteral("统计报表尚未实现")))
-        GTEST_SKIP() << "the report run is not in this build yet";
 
     const QString day = QDate::currentDate().toString(QStringLiteral("MMdd"));
-    EXPECT_TRUE(QFile::exists(Local(QStringLiteral("国家计委汇总表") + day + QStringLiteral(".xls"))));
-    EXPECT_TRUE(QFile::exists(Local(QStringLiteral("十一五资金需求汇总表") + day + QStringLiteral(".xls"))));
-    ASSERT_EQ(sink.messages.size(), 2) << sink.messages.join(QLatin1Char('\n')).toStdString();
-    for (const QString& message : sink.messages)
-        EXPECT_TRUE(message.startsWith(QStringLiteral("成功写入"))) << message.toStdString();
+    const QString national = Local(QStringLiteral("国家计委汇总表") + day + QStringLiteral(".xls"));
+    const QString fundDemand = Local(QStringLiteral("十一五资金需求汇总表") + day + QStringLiteral(".xls"));
+    EXPECT_TRUE(QFile::exists(national));
+    EXPECT_TRUE(QFile::exists(fundDemand));
+    EXPECT_EQ(sink.messages,
+              (QStringList{QStringLiteral("成功写入") + national, QStringLiteral("成功写入") + fundDemand}));
 }
 
 TEST_P(FolderButton, OkStoresTheOpenFolderWithASlash)
