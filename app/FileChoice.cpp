@@ -30,23 +30,3 @@ QStringList NameFiltersFromFilter(const QString& filter)
     }
     return nameFilters;
 }
-
-bool FileListFromSelection(const QStringList& paths, FileList& files, QString& problem)
-{
-    files = FileList();
-    for (qsizetype i = 0; i < paths.size(); ++i)
-    {
-        const QString path = QDir::cleanPath(QDir::fromNativeSeparators(paths[i]));
-        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-        const QString folder = path.left(slash + 1);
-        if (i == 0)
-            files.folder = folder;
-        else if (folder != files.folder)
-        {
-            problem = QStringLiteral("一次只能导入同一文件夹中的文件:") + paths[i];
-            return false;
-        }
-        files.names.append(path.mid(slash + 1));
-    }
-    return true;
-}

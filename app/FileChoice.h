@@ -1,7 +1,5 @@
 #pragma once
 
-#include "import/FileList.h"
-
 #include <QString>
 #include <QStringList>
 
@@ -11,9 +9,3 @@
 // its own patterns in parentheses is not given them twice; a description without patterns
 // lists every file.
 QStringList NameFiltersFromFilter(const QString& filter);
-
-// The files chosen in the open-file dialog (paths, all in one folder) as the file list of a
-// batch: the folder, ending in "/", and the bare names in the order chosen. A name without a
-// folder gives the folder "". Returns false with a problem to show when the paths lie in
-// several folders.
-bool FileListFromSelection(const QStringList& paths, FileList& files, QString& problem);

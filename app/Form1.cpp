@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 
 #include "app/FileChoice.h"
+#include "import/FileList.h"
 #include "app/QtMessageSink.h"
 #include "app/WindowGeometry.h"
 #include "app/frmFolder.h"

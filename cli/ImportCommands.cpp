@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "cli/FileArguments.h"
 
 #include "import/ImportProjectFiles.h"
 #include "import/ImportUnitFiles.h"

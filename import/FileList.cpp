@@ -82,40 +82,31 @@ void ListFolder(FileList& files, const QString& extension)
 }
 } // namespace
 
-bool FileListFromArguments(const QStringList& arguments, const QString& extension, FileList& files,
-                           QString& problem)
+FileList FileListOfFolder(const QString& folder, const QString& extension)
+{
+    FileList files;
+    files.folder = QDir::fromNativeSeparators(QDir(folder).absolutePath()) + QLatin1Char('/');
+    ListFolder(files, extension);
+    std::sort(files.names.begin(), files.names.end());
+    return files;
+}
+
+bool FileListFromSelection(const QStringList& paths, FileList& files, QString& problem)
 {
     files = FileList();
-    if (arguments.isEmpty())
+    for (qsizetype i = 0; i < paths.size(); ++i)
     {
-        problem = QStringLiteral("未指定要导入的文件");
-        return false;
-    }
-    if (arguments.size() == 1 && QFileInfo(arguments.first()).isDir())
-    {
-        QDir dir(arguments.first());
-        files.folder = QDir::fromNativeSeparators(dir.absolutePath()) + QLatin1Char('/');
-        ListFolder(files, extension);
-        std::sort(files.names.begin(), files.names.end());
-        return true;
-    }
-    for (const QString& argument : arguments)
-    {
-        const QFileInfo info(argument);
-        if (info.isDir())
-        {
-            problem = QStringLiteral("只能给出一个文件夹，或同一文件夹中的文件:") + argument;
-            return false;
-        }
-        const QString folder = QDir::fromNativeSeparators(info.absolutePath()) + QLatin1Char('/');
-        if (files.names.isEmpty())
+        const QString path = QDir::cleanPath(QDir::fromNativeSeparators(paths[i]));
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        const QString folder = path.left(slash + 1);
+        if (i == 0)
             files.folder = folder;
         else if (folder != files.folder)
         {
-            problem = QStringLiteral("一次只能导入同一文件夹中的文件:") + argument;
+            problem = QStringLiteral("一次只能导入同一文件夹中的文件:") + paths[i];
             return false;
         }
-        files.names.append(info.fileName());
+        files.names.append(path.mid(slash + 1));
     }
     return true;
 }

@@ -21,12 +21,15 @@ struct FileList
     QList<UnreadableFile> unreadable = {};
 };
 
-// Builds the file list of a command line: either one folder (every file with the extension in
-// it, sorted by name) or files of one folder, in the order given. A path that does not exist is
-// kept: the batch reports it. Returns false with a usage problem when files come from several
-// folders or a folder stands among files.
-bool FileListFromArguments(const QStringList& arguments, const QString& extension, FileList& files,
-                           QString& problem);
+// Every file of a folder with the extension (compared without case), sorted by name; the entries
+// that cannot be read go to unreadable.
+FileList FileListOfFolder(const QString& folder, const QString& extension);
+
+// The files chosen in the open-file dialog (paths, all in one folder) as the file list of a
+// batch: the folder, ending in "/", and the bare names in the order chosen. A name without a
+// folder gives the folder "". Returns false with a problem to show when the paths lie in
+// several folders.
+bool FileListFromSelection(const QStringList& paths, FileList& files, QString& problem);
 
 // The names without the later ones that name a file already listed (the same file under
 // another spelling or through a link); the list itself when there are none.

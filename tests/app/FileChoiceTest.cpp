@@ -1,4 +1,5 @@
 #include "app/FileChoice.h"
+#include "import/FileList.h"
 
 #include <gtest/gtest.h>
 

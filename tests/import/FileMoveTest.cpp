@@ -1,4 +1,5 @@
 #include "import/FileMove.h"
+#include "cli/FileArguments.h"
 #include "import/FileList.h"
 
 #include <QDir>

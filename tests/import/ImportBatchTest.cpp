@@ -232,9 +232,7 @@ TEST_F(Batch, FolderReportsEachEntryItCannotRead)
     raw.write(UnitFile(QStringLiteral("U6")));
     raw.close();
 
-    FileList files;
-    QString problem;
-    ASSERT_TRUE(FileListFromArguments({folder}, QStringLiteral("dw"), files, problem));
+    const FileList files = FileListOfFolder(folder, QStringLiteral("dw"));
     const BatchCounts counts = ImportUnitFiles(files, temp.settings, sink);
     EXPECT_EQ(counts.imported, 1);
     EXPECT_EQ(counts.failed, 3);

@@ -48,10 +48,7 @@ protected:
     // The files of the import folder with the extension, sorted by name as the command line lists them.
     FileList FilesOfFolder(const QString& extension) const
     {
-        FileList files;
-        QString problem;
-        EXPECT_TRUE(FileListFromArguments({temp.settings.ImportPath}, extension, files, problem));
-        return files;
+        return FileListOfFolder(temp.settings.ImportPath, extension);
     }
 
     // The first column of a query's rows, as texts ("NULL" for NULL).
