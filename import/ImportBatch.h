@@ -33,8 +33,11 @@ struct BatchCounts
 
 // Imports the files of the list one by one: one transaction per file, an imported file and its
 // "htm" companion moved into LocalPath (unless that is the import folder itself or missing).
-// A file that cannot be loaded shows its XML error and ends the batch. Shows the summary with
-// both counts. Throws CorvaneError for what the batch does not handle: a database that cannot
-// be opened, a missing dictionary table, a move that fails (rows and moves so far stay).
+// A file that cannot be loaded shows its XML error and ends the batch. On a shared server a file
+// whose transaction another operator's undid is imported again; a lost connection shows
+// "与数据库的连接已断开，导入停止于" + path + ":" + the description and ends the batch, the files
+// committed so far moved and the rest left in place. Shows the summary with both counts. Throws CorvaneError
+// for what the batch does not handle: a database that cannot be opened, a missing dictionary table, a move
+// that fails (rows and moves so far stay).
 BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Settings& settings,
                         MessageSink& sink);

@@ -53,10 +53,7 @@ void WriteReportWorkbook(
         OpenedWorkbook opened(workbook, templatePath);
         {
             std::unique_ptr<Database> db = OpenDatabase(settings);
-            // The report queries jump between tables by index: reading the file mapped spares a
-            // system call and a copy per page.
-            if (db->Connection().driverName() == QLatin1String("QSQLITE"))
-                db->Execute(QStringLiteral("PRAGMA mmap_size=268435456")).finish();
+            db->TuneForReports();
             int done = 0;
             const auto progress = [&](const QString& step)
             { sink.Progress(title + QStringLiteral(": ") + step, done++, progressSteps); };

@@ -11,6 +11,8 @@
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlRecord>
+#include <QUrl>
+#include <QUrlQuery>
 
 namespace
 {
@@ -97,18 +99,59 @@ QString DescribeSqlError(const QSqlQuery& query)
 Database::Database(const QString& driver, const QString& databaseName, const QString& connectOptions)
     : m_name(NextConnectionName())
 {
-    m_db = QSqlDatabase::addDatabase(driver, m_name);
-    m_db.setDatabaseName(databaseName);
-    if (!connectOptions.isEmpty())
-        m_db.setConnectOptions(connectOptions);
-    if (!m_db.open())
+    ConnectionTarget target;
+    target.driver = driver;
+    target.databaseName = databaseName;
+    target.connectOptions = connectOptions;
+    target.shownName = databaseName;
+    Open(target);
+}
+
+Database::Database(const ConnectionTarget& target) : m_name(NextConnectionName())
+{
+    Open(target);
+}
+
+void Database::Open(const ConnectionTarget& target)
+{
+    m_engine = target.driver == QLatin1String("QPSQL") ? Engine::PostgreSQL : Engine::SQLite;
+    m_db = QSqlDatabase::addDatabase(target.driver, m_name);
+    m_db.setDatabaseName(target.databaseName);
+    if (!target.host.isEmpty())
+        m_db.setHostName(target.host);
+    if (target.port > 0)
+        m_db.setPort(target.port);
+    if (!target.userName.isEmpty())
+        m_db.setUserName(target.userName);
+    if (!target.connectOptions.isEmpty())
+        m_db.setConnectOptions(target.connectOptions);
+    if (!m_db.isValid() || !m_db.open())
     {
-        const QString description = DescribeError(m_db.lastError());
+        const QString description = m_db.isValid()
+                                        ? DescribeError(m_db.lastError())
+                                        : QStringLiteral("缺少数据库驱动") + target.driver +
+                                              QStringLiteral("(Debian: libqt6sql6-psql / libqt6sql6-sqlite)");
         m_db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_name);
-        throw CorvaneError(QStringLiteral("无法打开数据库") + databaseName + QStringLiteral(":") +
+        throw CorvaneError(QStringLiteral("无法打开数据库") + target.shownName + QStringLiteral(":") +
                            description);
     }
+}
+
+QString Database::NoteFailure(const QSqlError& error)
+{
+    if (m_engine == Engine::PostgreSQL)
+    {
+        // Every error the server reports carries its SQLSTATE; one without comes from the client
+        // library itself, which has lost the server. Class 40 ends a transaction because of
+        // another one; 08 and 57P are a broken or shut-down connection.
+        const QString state = error.nativeErrorCode();
+        m_conflict = m_conflict || state == QLatin1String("40001") || state == QLatin1String("40P01");
+        m_connectionLost = m_connectionLost || state.isEmpty() || state.startsWith(QLatin1String("08")) ||
+                           state.startsWith(QLatin1String("57P"));
+    }
+    m_lastFailure = DescribeError(error);
+    return m_lastFailure;
 }
 
 Database::~Database()
@@ -131,7 +174,7 @@ Database::Statement& Database::PreparedStatement(const QString& sql)
     auto query = std::make_unique<QSqlQuery>(m_db);
     query->setForwardOnly(true);
     if (!query->prepare(named))
-        throw CorvaneError(DescribeSqlError(*query));
+        throw CorvaneError(NoteFailure(query->lastError()));
     return *m_statements.insert(sql, Statement{query.release(), parameters});
 }
 
@@ -153,7 +196,7 @@ QSqlQuery& Database::Execute(const QString& sql, const QVariantList& values)
         query.bindValue(PlaceholderName(i), values[i]);
     if (!query.exec())
     {
-        const QString description = DescribeSqlError(query);
+        const QString description = NoteFailure(query.lastError());
         query.finish();
         throw CorvaneError(description);
     }
@@ -174,7 +217,8 @@ void Database::ExecuteScript(const QString& script)
             continue;
         QSqlQuery query(m_db);
         if (!query.exec(statement))
-            throw CorvaneError(DescribeSqlError(query) + QStringLiteral(":") + statement.trimmed().left(80));
+            throw CorvaneError(NoteFailure(query.lastError()) + QStringLiteral(":") +
+                               statement.trimmed().left(80));
     }
 }
 
@@ -209,40 +253,117 @@ bool Database::HasUniqueKey(const QString& table, const QString& column)
     auto found = m_uniqueKeys.constFind(key);
     if (found != m_uniqueKeys.constEnd())
         return *found;
-    QSqlQuery& query =
-        Execute(QStringLiteral("SELECT 1 FROM pragma_index_list(?) AS l WHERE l.\"unique\" = 1 "
-                               "AND l.partial = 0 "
-                               "AND (SELECT count(*) FROM pragma_index_xinfo(l.name) WHERE key = 1) = 1 "
-                               "AND EXISTS (SELECT 1 FROM pragma_index_xinfo(l.name) AS x "
-                               "WHERE x.key = 1 AND lower(x.name) = lower(?) AND x.coll = 'BINARY') "
-                               "LIMIT 1"),
-                {table, column});
+    const QString sql =
+        m_engine == Engine::PostgreSQL
+            ? QStringLiteral("SELECT 1 FROM pg_index i JOIN pg_class t ON t.oid = i.indrelid "
+                             "JOIN pg_attribute a ON a.attrelid = t.oid AND a.attnum = i.indkey[0] "
+                             "WHERE t.relname = lower(?) AND pg_table_is_visible(t.oid) AND i.indisunique "
+                             "AND i.indnatts = 1 AND i.indpred IS NULL AND i.indexprs IS NULL "
+                             "AND a.attname = lower(?) LIMIT 1")
+            : QStringLiteral("SELECT 1 FROM pragma_index_list(?) AS l WHERE l.\"unique\" = 1 "
+                             "AND l.partial = 0 "
+                             "AND (SELECT count(*) FROM pragma_index_xinfo(l.name) WHERE key = 1) = 1 "
+                             "AND EXISTS (SELECT 1 FROM pragma_index_xinfo(l.name) AS x "
+                             "WHERE x.key = 1 AND lower(x.name) = lower(?) AND x.coll = 'BINARY') "
+                             "LIMIT 1");
+    QSqlQuery& query = Execute(sql, {table, column});
     const bool unique = query.next();
     query.finish();
     m_uniqueKeys.insert(key, unique);
     return unique;
 }
 
+void Database::ExecuteControl(const QString& sql)
+{
+    if (m_engine == Engine::SQLite)
+    {
+        Execute(sql).finish();
+        return;
+    }
+    // The server prepares no transaction control: these go as plain statements.
+    QSqlQuery query(m_db);
+    if (!query.exec(sql))
+        throw CorvaneError(NoteFailure(query.lastError()));
+}
+
 void Database::Begin()
 {
-    Execute(QStringLiteral("BEGIN")).finish();
+    m_conflict = false;
+    ExecuteControl(QStringLiteral("BEGIN"));
 }
 
 void Database::Commit()
 {
-    Execute(QStringLiteral("COMMIT")).finish();
+    ExecuteControl(QStringLiteral("COMMIT"));
 }
 
 void Database::Rollback()
 {
     try
     {
-        Execute(QStringLiteral("ROLLBACK")).finish();
+        ExecuteControl(QStringLiteral("ROLLBACK"));
     }
     catch (const CorvaneError&)
     {
         // Nothing was open, or the engine already rolled back after a failed statement.
     }
+}
+
+void Database::HoldForBatch()
+{
+    if (m_engine == Engine::SQLite)
+        Execute(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")).finish();
+}
+
+void Database::TuneForReports()
+{
+    // The report queries jump between tables by index: reading the file mapped spares a system
+    // call and a copy per page.
+    if (m_engine == Engine::SQLite)
+        Execute(QStringLiteral("PRAGMA mmap_size=268435456")).finish();
+}
+
+void Database::LockKey(const QString& key)
+{
+    // An embedded batch holds the whole file already. On a server the lock ends with the
+    // transaction; a hash shared by two keys only makes them wait for each other.
+    if (m_engine == Engine::PostgreSQL)
+        Execute(QStringLiteral("SELECT pg_advisory_xact_lock(hashtextextended(?, 0))"), {key}).finish();
+}
+
+bool IsServerDataSource(const QString& dataSource)
+{
+    return dataSource.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           dataSource.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+ConnectionTarget ServerTarget(const QString& uri)
+{
+    const QUrl url(uri, QUrl::StrictMode);
+    const QString database = url.path().mid(1);
+    if (!url.isValid() || url.host().isEmpty() || database.isEmpty() || database.contains(QLatin1Char('/')))
+        throw CorvaneError(QStringLiteral("数据源应为 postgresql://用户@主机:端口/数据库:") + uri);
+    if (!url.password().isEmpty())
+        throw CorvaneError(QStringLiteral("数据源中不能写密码，请用 PGPASSWORD 或 ~/.pgpass:") +
+                           url.toString(QUrl::RemovePassword));
+    ConnectionTarget target;
+    target.driver = QStringLiteral("QPSQL");
+    target.databaseName = database;
+    target.host = url.host();
+    target.port = url.port(5432);
+    target.userName = url.userName();
+    target.shownName = url.toString(QUrl::RemovePassword | QUrl::RemoveQuery);
+    // Further settings (sslmode=require, ...) pass to the client library as they are.
+    QStringList options{QStringLiteral("connect_timeout=10"), QStringLiteral("application_name=corvane")};
+    for (const auto& [name, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded))
+    {
+        if (name.compare(QLatin1String("password"), Qt::CaseInsensitive) == 0)
+            throw CorvaneError(QStringLiteral("数据源中不能写密码，请用 PGPASSWORD 或 ~/.pgpass:") +
+                               target.shownName);
+        options.append(name + QLatin1Char('=') + value);
+    }
+    target.connectOptions = options.join(QLatin1Char(';'));
+    return target;
 }
 
 QString DatabasePath(const Settings& settings)
@@ -256,6 +377,14 @@ QString DatabasePath(const Settings& settings)
 
 std::unique_ptr<Database> OpenDatabase(const Settings& settings)
 {
+    if (IsServerDataSource(settings.DataSource))
+    {
+        auto server = std::make_unique<Database>(ServerTarget(settings.DataSource));
+        // As the embedded file's NORMAL sync: a crash of the server may lose the last commits,
+        // never leave half of one, and a commit need not wait for the disk.
+        server->ExecuteControl(QStringLiteral("SET synchronous_commit TO off"));
+        return server;
+    }
     if (settings.DataSource.contains(QLatin1String("://")))
         throw CorvaneError(QStringLiteral("不支持的数据源:") + settings.DataSource);
 
@@ -305,7 +434,7 @@ void Transaction::Commit()
 
 Savepoint::Savepoint(Database& db, const QString& name) : m_db(db), m_name(name)
 {
-    m_db.Execute(QStringLiteral("SAVEPOINT ") + m_name).finish();
+    m_db.ExecuteControl(QStringLiteral("SAVEPOINT ") + m_name);
 }
 
 Savepoint::~Savepoint()
@@ -314,8 +443,8 @@ Savepoint::~Savepoint()
         return;
     try
     {
-        m_db.Execute(QStringLiteral("ROLLBACK TO SAVEPOINT ") + m_name).finish();
-        m_db.Execute(QStringLiteral("RELEASE SAVEPOINT ") + m_name).finish();
+        m_db.ExecuteControl(QStringLiteral("ROLLBACK TO SAVEPOINT ") + m_name);
+        m_db.ExecuteControl(QStringLiteral("RELEASE SAVEPOINT ") + m_name);
     }
     catch (const CorvaneError&)
     {
@@ -325,6 +454,6 @@ Savepoint::~Savepoint()
 
 void Savepoint::Release()
 {
-    m_db.Execute(QStringLiteral("RELEASE SAVEPOINT ") + m_name).finish();
+    m_db.ExecuteControl(QStringLiteral("RELEASE SAVEPOINT ") + m_name);
     m_done = true;
 }

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev googletest
   python3 python3-xlrd gnumeric python3-xlwt time sqlite3
   libreoffice-calc-nogui
+  postgresql libqt6sql6-psql
 )
 
 missing=()
