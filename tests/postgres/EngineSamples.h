@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 // Copies the files of folder with the extension into the import folder of settings and returns
 // them as a batch's file list (sorted by name).
 FileList CopyBatch(const QString& folder, const QString& extension, const QStringList& only,
@@ -23,3 +25,9 @@ void CopyTemplates(const Settings& settings);
 
 // The lines only one of two lists holds, at most ten of each, for a failure message.
 std::string Differences(const QStringList& expected, const QStringList& actual);
+
+// A list as one text, so that a failure shows its lines.
+inline std::string Joined(const QStringList& lines)
+{
+    return lines.join(QLatin1Char('\n')).toStdString();
+}

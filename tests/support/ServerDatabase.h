@@ -22,6 +22,7 @@ public:
     const QString& Reason() const { return m_reason; }
     // postgresql://user@host:port/name of this database.
     const QString& Uri() const { return settings.DataSource; }
+    const QString& Name() const { return m_name; }
     QString Folder() const { return m_dir.path() + QStringLiteral("/"); }
     // Runs a statement on the server's maintenance database (to watch or end other sessions).
     void Administer(const QString& sql) const;
