@@ -14,6 +14,8 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <utility>
+
 namespace
 {
 QString NextConnectionName()
@@ -72,6 +74,16 @@ QString NamePlaceholders(const QString& sql, qsizetype& count)
         }
     }
     return named;
+}
+
+// The server's form: "$1", "$2", ... for each "?" outside quotes.
+QString NumberPlaceholders(const QString& sql, qsizetype& count)
+{
+    QString numbered = NamePlaceholders(sql, count);
+    for (qsizetype i = count - 1; i >= 0; --i)
+        numbered.replace(QStringLiteral(":p") + QString::number(i),
+                         QLatin1Char('$') + QString::number(i + 1));
+    return numbered;
 }
 
 const QString& PlaceholderName(qsizetype index)
@@ -170,12 +182,23 @@ Database::Statement& Database::PreparedStatement(const QString& sql)
     if (found != m_statements.end())
         return *found;
     qsizetype parameters = 0;
-    const QString named = NamePlaceholders(sql, parameters);
     auto query = std::make_unique<QSqlQuery>(m_db);
     query->setForwardOnly(true);
+    if (m_engine == Engine::PostgreSQL)
+    {
+        // Prepared on the server under a name of ours, as the driver would, so that transaction
+        // control held back can travel in the same round trip as the statement's execution.
+        const QString name = QStringLiteral("corvane_%1").arg(m_statements.size());
+        const QString numbered = NumberPlaceholders(sql, parameters);
+        if (!query->exec(std::exchange(m_heldControl, QString()) + QStringLiteral("PREPARE ") + name +
+                         QStringLiteral(" AS ") + numbered))
+            throw CorvaneError(NoteFailure(query->lastError()));
+        return *m_statements.insert(sql, Statement{query.release(), parameters, name});
+    }
+    const QString named = NamePlaceholders(sql, parameters);
     if (!query->prepare(named))
         throw CorvaneError(NoteFailure(query->lastError()));
-    return *m_statements.insert(sql, Statement{query.release(), parameters});
+    return *m_statements.insert(sql, Statement{query.release(), parameters, QString()});
 }
 
 QSqlQuery& Database::Prepared(const QString& sql)
@@ -185,6 +208,8 @@ QSqlQuery& Database::Prepared(const QString& sql)
 
 QSqlQuery& Database::Execute(const QString& sql, const QVariantList& values)
 {
+    if (m_engine == Engine::SQLite)
+        SendHeldControl();
     Statement& statement = PreparedStatement(sql);
     QSqlQuery& query = *statement.query;
     if (values.size() != statement.parameters)
@@ -192,9 +217,34 @@ QSqlQuery& Database::Execute(const QString& sql, const QVariantList& values)
                                .arg(statement.parameters)
                                .arg(values.size())
                                .arg(sql.left(80)));
-    for (qsizetype i = 0; i < values.size(); ++i)
-        query.bindValue(PlaceholderName(i), values[i]);
-    if (!query.exec())
+    bool done = false;
+    if (m_engine == Engine::PostgreSQL)
+    {
+        // The values are written by the driver's own formatting, exactly as its prepared
+        // statements send them: escaped literals in the parameter list of EXECUTE.
+        QString text = std::exchange(m_heldControl, QString());
+        const bool combined = !text.isEmpty();
+        text += QStringLiteral("EXECUTE ") + statement.serverName;
+        for (qsizetype i = 0; i < values.size(); ++i)
+        {
+            text += QLatin1Char(i == 0 ? '(' : ',');
+            QSqlField field(QString(), values[i].metaType());
+            field.setValue(values[i]);
+            text += m_db.driver()->formatValue(field);
+        }
+        if (!values.isEmpty())
+            text += QLatin1Char(')');
+        // Several statements in one text come back as the last one's result, whole.
+        query.setForwardOnly(!combined);
+        done = query.exec(text);
+    }
+    else
+    {
+        for (qsizetype i = 0; i < values.size(); ++i)
+            query.bindValue(PlaceholderName(i), values[i]);
+        done = query.exec();
+    }
+    if (!done)
     {
         const QString description = NoteFailure(query.lastError());
         query.finish();
@@ -205,6 +255,7 @@ QSqlQuery& Database::Execute(const QString& sql, const QVariantList& values)
 
 void Database::ExecuteScript(const QString& script)
 {
+    SendHeldControl();
     // The store scripts keep one statement per ";" at a line end; triggers are not used there.
     const QStringList statements = script.split(QRegularExpression(QStringLiteral(";\\s*(\\n|$)")));
     for (const QString& raw : statements)
@@ -280,10 +331,40 @@ void Database::ExecuteControl(const QString& sql)
         Execute(sql).finish();
         return;
     }
-    // The server prepares no transaction control: these go as plain statements.
+    // The server prepares no transaction control: these go as plain statements. A begin or a
+    // release is held back and sent with the next statement (the first write, the next savepoint,
+    // the commit): each round trip to the server costs more than the work of a short statement.
+    // A rollback makes a held release moot.
+    if (sql == QLatin1String("BEGIN") || sql.startsWith(QLatin1String("RELEASE ")))
+    {
+        m_heldControl += sql + QLatin1Char(';');
+        return;
+    }
+    QString text = sql;
+    if (sql.startsWith(QLatin1String("ROLLBACK")))
+    {
+        // A transaction whose BEGIN is still held never reached the server.
+        if (std::exchange(m_heldControl, QString()).startsWith(QLatin1String("BEGIN")) &&
+            sql == QLatin1String("ROLLBACK"))
+            return;
+    }
+    else
+    {
+        text.prepend(std::exchange(m_heldControl, QString()));
+    }
     QSqlQuery query(m_db);
-    if (!query.exec(sql))
+    if (!query.exec(text))
         throw CorvaneError(NoteFailure(query.lastError()));
+}
+
+void Database::SendHeldControl()
+{
+    if (!m_heldControl.isEmpty())
+    {
+        QSqlQuery query(m_db);
+        if (!query.exec(std::exchange(m_heldControl, QString())))
+            throw CorvaneError(NoteFailure(query.lastError()));
+    }
 }
 
 void Database::Begin()

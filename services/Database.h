@@ -100,6 +100,7 @@ public:
 
 private:
     void Open(const ConnectionTarget& target);
+    void SendHeldControl();
     // Records what kind of failure the last error was and returns its description.
     QString NoteFailure(const QSqlError& error);
 
@@ -109,10 +110,12 @@ private:
     bool m_conflict = false;
     bool m_connectionLost = false;
     QString m_lastFailure;
+    QString m_heldControl; // transaction control not sent yet
     struct Statement
     {
         QSqlQuery* query;
         qsizetype parameters;
+        QString serverName; // of the statement prepared on a server
     };
     Statement& PreparedStatement(const QString& sql);
 

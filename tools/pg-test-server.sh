@@ -6,6 +6,7 @@
 #   start writes STATE_DIR/url (postgresql://corvane@127.0.0.1:PORT/postgres) once the server
 #   answers; when it cannot start, it prints why on one loud line, writes STATE_DIR/unavailable
 #   and exits 0, so the tests that need it skip with that reason instead of failing the set-up.
+#   CORVANE_PG_FSYNC=on keeps the server's fsync (benchmarks); the tests' data needs none.
 set -uo pipefail
 action=${1:-}
 state=${2:-}
@@ -55,9 +56,8 @@ case "$action" in
     for _ in 1 2 3 4 5 6 7 8; do
       port=$((20000 + RANDOM % 20000))
       (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && continue
-      # The tests' data is thrown away with the folder: no durability is needed.
       if as_owner "$bin/pg_ctl" -D "$data/cluster" -l "$data/server.log" -w -t 30 \
-        -o "-c listen_addresses=127.0.0.1 -p $port -k $data -c fsync=off -c max_connections=50" \
+        -o "-c listen_addresses=127.0.0.1 -p $port -k $data -c fsync=${CORVANE_PG_FSYNC:-off} -c max_connections=50" \
         start >/dev/null 2>&1; then
         echo "postgresql://corvane@127.0.0.1:$port/postgres" >"$state/url"
         echo "PostgreSQL test server on 127.0.0.1:$port ($data)"
