@@ -331,27 +331,29 @@ void Database::ExecuteControl(const QString& sql)
         Execute(sql).finish();
         return;
     }
-    // The server prepares no transaction control: these go as plain statements. A begin or a
-    // release is held back and sent with the next statement (the first write, the next savepoint,
-    // the commit): each round trip to the server costs more than the work of a short statement.
-    // A rollback makes a held release moot.
-    if (sql == QLatin1String("BEGIN") || sql.startsWith(QLatin1String("RELEASE ")))
+    // The server prepares no transaction control: these go as plain statements. A begin, a
+    // savepoint or a release is held back and sent with the next statement (the first write, the
+    // commit): each round trip to the server costs more than the work of a short statement.
+    if (sql == QLatin1String("BEGIN") || sql.startsWith(QLatin1String("RELEASE ")) ||
+        sql.startsWith(QLatin1String("SAVEPOINT ")))
     {
         m_heldControl += sql + QLatin1Char(';');
         return;
     }
-    QString text = sql;
-    if (sql.startsWith(QLatin1String("ROLLBACK")))
+    if (sql.startsWith(QLatin1String("ROLLBACK TO SAVEPOINT ")))
+    {
+        // Nothing since a savepoint still held has reached the server: nothing to undo.
+        if (m_heldControl.split(QLatin1Char(';')).contains(sql.mid(12)))
+            return;
+        m_heldControl.clear();
+    }
+    else if (sql == QLatin1String("ROLLBACK"))
     {
         // A transaction whose BEGIN is still held never reached the server.
-        if (std::exchange(m_heldControl, QString()).startsWith(QLatin1String("BEGIN")) &&
-            sql == QLatin1String("ROLLBACK"))
+        if (std::exchange(m_heldControl, QString()).startsWith(QLatin1String("BEGIN")))
             return;
     }
-    else
-    {
-        text.prepend(std::exchange(m_heldControl, QString()));
-    }
+    QString text = std::exchange(m_heldControl, QString()) + sql;
     QSqlQuery query(m_db);
     if (!query.exec(text))
         throw CorvaneError(NoteFailure(query.lastError()));

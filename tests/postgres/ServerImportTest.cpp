@@ -223,3 +223,50 @@ TEST_F(ServerImport, ALostConnectionEndsTheBatchKeepingWhatWasCommitted)
     EXPECT_EQ(Joined(Lines(*db, "SELECT count(*) FROM dat_project_budget")), "140");
 }
 } // namespace
+
+namespace
+{
+int CorpRows(Database& db)
+{
+    QSqlQuery& query = db.Execute("SELECT count(*) FROM dat_corp_info");
+    const int rows = query.next() ? query.value(0).toInt() : -1;
+    query.finish();
+    return rows;
+}
+
+TEST(ServerSavepoint, AFailedStatementInsideItLeavesTheTransactionUsable)
+{
+    ServerDatabase server;
+    SKIP_WITHOUT_SERVER(server);
+    auto db = OpenDatabase(server.settings);
+    {
+        Transaction transaction(*db);
+        db->Execute("INSERT INTO dat_corp_info (corpid) VALUES (?)", {"before"}).finish();
+        {
+            Savepoint untouched(*db, "untouched"); // undone before anything reached the server
+        }
+        {
+            Savepoint failing(*db, "failing");
+            db->Execute("INSERT INTO dat_corp_info (corpid) VALUES (?)", {"undone"}).finish();
+            EXPECT_THROW(db->Execute("INSERT INTO dat_corp_info (corpid) VALUES (?)", {QVariant()}),
+                         CorvaneError);
+        }
+        {
+            Savepoint kept(*db, "kept");
+            db->Execute("INSERT INTO dat_corp_info (corpid) VALUES (?)", {"after"}).finish();
+            kept.Release();
+        }
+        transaction.Commit();
+    }
+    EXPECT_EQ(CorpRows(*db), 2);
+    {
+        Transaction abandoned(*db); // rolled back without a statement
+    }
+    {
+        Transaction abandoned(*db);
+        db->Execute("INSERT INTO dat_corp_info (corpid) VALUES (?)", {"dropped"}).finish();
+    }
+    EXPECT_EQ(CorpRows(*db), 2);
+    EXPECT_FALSE(db->ConnectionLost());
+}
+} // namespace
