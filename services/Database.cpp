@@ -224,16 +224,7 @@ QSqlQuery& Database::Execute(const QString& sql, const QVariantList& values)
         // statements send them: escaped literals in the parameter list of EXECUTE.
         QString text = std::exchange(m_heldControl, QString());
         const bool combined = !text.isEmpty();
-        text += QStringLiteral("EXECUTE ") + statement.serverName;
-        for (qsizetype i = 0; i < values.size(); ++i)
-        {
-            text += QLatin1Char(i == 0 ? '(' : ',');
-            QSqlField field(QString(), values[i].metaType());
-            field.setValue(values[i]);
-            text += m_db.driver()->formatValue(field);
-        }
-        if (!values.isEmpty())
-            text += QLatin1Char(')');
+        text += ExecuteText(statement, values);
         // Several statements in one text come back as the last one's result, whole.
         query.setForwardOnly(!combined);
         done = query.exec(text);
@@ -251,6 +242,21 @@ QSqlQuery& Database::Execute(const QString& sql, const QVariantList& values)
         throw CorvaneError(description);
     }
     return query;
+}
+
+QString Database::ExecuteText(const Statement& statement, const QVariantList& values) const
+{
+    QString text = QStringLiteral("EXECUTE ") + statement.serverName;
+    for (qsizetype i = 0; i < values.size(); ++i)
+    {
+        text += QLatin1Char(i == 0 ? '(' : ',');
+        QSqlField field(QString(), values[i].metaType());
+        field.setValue(values[i]);
+        text += m_db.driver()->formatValue(field);
+    }
+    if (!values.isEmpty())
+        text += QLatin1Char(')');
+    return text;
 }
 
 void Database::ExecuteScript(const QString& script)
@@ -409,9 +415,14 @@ void Database::TuneForReports()
 void Database::LockKey(const QString& key)
 {
     // An embedded batch holds the whole file already. On a server the lock ends with the
-    // transaction; a hash shared by two keys only makes them wait for each other.
+    // transaction; a hash shared by two keys only makes them wait for each other. Its result is
+    // of no use, so it travels with the next statement; a failure shows there.
     if (m_engine == Engine::PostgreSQL)
-        Execute(QStringLiteral("SELECT pg_advisory_xact_lock(hashtextextended(?, 0))"), {key}).finish();
+    {
+        const Statement& lock =
+            PreparedStatement(QStringLiteral("SELECT pg_advisory_xact_lock(hashtextextended(?, 0))"));
+        m_heldControl += ExecuteText(lock, {key}) + QLatin1Char(';');
+    }
 }
 
 bool IsServerDataSource(const QString& dataSource)

@@ -51,7 +51,8 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    // A prepared statement for this SQL text, reused on later calls. Throws CorvaneError.
+    // A prepared statement for this SQL text, reused on later calls (on a server it is run only
+    // through Execute). Throws CorvaneError.
     QSqlQuery& Prepared(const QString& sql);
     // Runs one statement with bound values. Throws CorvaneError with the engine's description.
     QSqlQuery& Execute(const QString& sql, const QVariantList& values = {});
@@ -118,6 +119,8 @@ private:
         QString serverName; // of the statement prepared on a server
     };
     Statement& PreparedStatement(const QString& sql);
+    // The server's EXECUTE of a prepared statement with these values, written by the driver.
+    QString ExecuteText(const Statement& statement, const QVariantList& values) const;
 
     QHash<QString, Statement> m_statements;
     QHash<QString, QHash<QString, ColumnKind>> m_columns;
