@@ -2,6 +2,7 @@
 
 #include "services/Config.h"
 #include "services/CorvaneError.h"
+#include "services/Database.h"
 #include "services/MessageSink.h"
 #include "services/Settings.h"
 #include "store/Store.h"
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <optional>
 
 namespace
 {
@@ -33,7 +35,8 @@ struct Command
 };
 
 const Command kCommands[] = {
-    {"init-db", InitDbCommand, "init-db [DIR]                     新建数据库 DIR/wenwu.mdb (默认 LocalPath)"},
+    {"init-db", InitDbCommand,
+     "init-db [DIR]                     新建数据库 DIR/wenwu.mdb (默认 LocalPath) 或服务器上的表"},
     {"import-units", ImportUnitsCommand, "import-units FILE...|DIR         导入单位信息文件 (*.dw)"},
     {"import-projects", ImportProjectsCommand, "import-projects FILE...|DIR      导入项目信息文件 (*.xm)"},
     {"reports", ReportsCommand, "reports                           生成两个统计报表 (LocalPath)"},
@@ -41,8 +44,9 @@ const Command kCommands[] = {
 
 QString UsageText()
 {
-    QString text = QStringLiteral("用法: corvane-cli [--app-folder DIR] [--local-path DIR] 命令 [参数]\n"
-                                  "      corvane-cli --help | --version\n命令:\n");
+    QString text = QStringLiteral(
+        "用法: corvane-cli [--app-folder DIR] [--local-path DIR] [--data-source URI] 命令 [参数]\n"
+        "      corvane-cli --help | --version\n命令:\n");
     for (const Command& command : kCommands)
         text += QStringLiteral("  ") + QString::fromUtf8(command.usage) + QLatin1Char('\n');
     return text;
@@ -71,6 +75,7 @@ int RunCommandLine(const QStringList& arguments, const QString& programFolder)
     QString appFolder = programFolder;
     QString localPath;
     bool localPathGiven = false;
+    std::optional<QString> dataSource;
     // Options may stand before or after the command, as GNU tools allow; "--" ends them.
     QStringList rest;
     bool optionsEnded = false;
@@ -106,6 +111,13 @@ int RunCommandLine(const QStringList& arguments, const QString& programFolder)
             localPathGiven = localPathGiven || argument == QLatin1String("--local-path");
             continue;
         }
+        if (argument == QLatin1String("--data-source"))
+        {
+            if (i + 1 >= arguments.size())
+                return Usage(argument + QStringLiteral(" 需要一个数据源"));
+            dataSource = arguments[++i];
+            continue;
+        }
         return Usage(QStringLiteral("未知选项 (unknown option): ") + argument);
     }
     if (rest.isEmpty())
@@ -124,6 +136,8 @@ int RunCommandLine(const QStringList& arguments, const QString& programFolder)
     LoadConfig(settings, sink);
     if (localPathGiven)
         settings.LocalPath = AbsoluteFolder(localPath);
+    if (dataSource)
+        settings.DataSource = *dataSource;
     try
     {
         return command->routine(settings, rest.mid(1), sink);
@@ -139,6 +153,14 @@ int InitDbCommand(Settings& settings, const QStringList& arguments, MessageSink&
 {
     if (arguments.size() > 1)
         return Usage(QStringLiteral("init-db 只接受一个文件夹"));
+    if (IsServerDataSource(settings.DataSource))
+    {
+        if (!arguments.isEmpty())
+            return Usage(QStringLiteral("init-db 在服务器上建表时不接受文件夹"));
+        CreateServerDatabase(settings.DataSource);
+        sink.Show(QStringLiteral("已在数据库中建表:") + ServerTarget(settings.DataSource).shownName);
+        return 0;
+    }
     const QString folder = arguments.isEmpty() ? settings.LocalPath : AbsoluteFolder(arguments.first());
     if (folder.isEmpty())
         return Usage(QStringLiteral("未指定文件夹: 请给出 DIR 或 --local-path"));

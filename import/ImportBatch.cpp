@@ -11,6 +11,7 @@
 
 #include <QDirIterator>
 #include <QSet>
+#include <QThread>
 
 namespace
 {
@@ -27,6 +28,30 @@ QSet<QString> CompanionCandidates(const QString& folder)
     }
     return names;
 }
+
+// Holds what the sections of one attempt at a file show: an attempt the server undid because of
+// another operator's transaction is run again, and its messages are not the operator's concern.
+class HeldMessages : public MessageSink
+{
+public:
+    explicit HeldMessages(MessageSink& sink) : m_sink(sink) {}
+    void Show(const QString& text) override { m_texts.append(text); }
+    void Progress(const QString& step, int done, int total) override { m_sink.Progress(step, done, total); }
+    void Deliver()
+    {
+        for (const QString& text : std::as_const(m_texts))
+            m_sink.Show(text);
+        m_texts.clear();
+    }
+
+private:
+    MessageSink& m_sink;
+    QStringList m_texts;
+};
+
+// Two operators importing the same file at once wait for each other; a deadlock or
+// serialisation failure that still happens is retried a few times before it counts.
+constexpr int kMaxAttempts = 8;
 
 void MoveImportedFile(const QString& folder, const QString& name, const QString& localPath,
                       const QSet<QString>& companions)
@@ -76,9 +101,7 @@ BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Sett
                         MessageSink& sink)
 {
     std::unique_ptr<Database> db = OpenDatabase(settings);
-    // Another program's writer holds the database for seconds at most; past this the batch stops
-    // once rather than failing file after file.
-    db->Execute(QStringLiteral("PRAGMA busy_timeout=2000")).finish();
+    db->SetUpForBatch();
     kind.loadDictionaries(*db, sink);
 
     const QString folder = WithTrailingSlash(files.folder);
@@ -124,27 +147,62 @@ BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Sett
         const QString key = kind.readKey(root);
 
         bool ok = false;
+        bool busy = false;
+        for (int attempt = 1;; ++attempt)
         {
-            // The write lock is taken before the first row, so a busy database leaves nothing half
-            // written. One transaction per file; what the sections wrote is kept even when a later
-            // one failed.
-            if (!db->TryBeginWrite())
-            {
-                sink.Show(QStringLiteral("数据库正被其他程序使用") + DatabasePath(settings));
-                counts.stopped = true;
-                break;
-            }
-            Transaction transaction(*db, Transaction::AlreadyBegun);
-            ok = kind.importDocument(*db, root, key, sink);
+            HeldMessages held(sink);
             try
             {
-                transaction.Commit();
+                // The write lock is taken before the first row, so a busy database leaves nothing
+                // half written. One transaction per file; what the sections wrote is kept even when
+                // a later one failed.
+                if (!db->TryBeginWrite())
+                {
+                    busy = true;
+                    break;
+                }
+                Transaction transaction(*db, Transaction::AlreadyBegun);
+                db->LockKey(key);
+                ok = kind.importDocument(*db, root, key, held);
+                try
+                {
+                    transaction.Commit();
+                }
+                catch (const CorvaneError& error)
+                {
+                    held.Show(QStringLiteral("保存") + name + QStringLiteral("的数据失败:") +
+                              error.Message());
+                    ok = false;
+                }
             }
-            catch (const CorvaneError& error)
+            catch (const CorvaneError& error) // the transaction could not begin
             {
-                sink.Show(QStringLiteral("保存") + name + QStringLiteral("的数据失败:") + error.Message());
+                held.Show(QStringLiteral("保存") + name + QStringLiteral("的数据失败:") + error.Message());
                 ok = false;
             }
+            if (db->ConnectionLost())
+                break;
+            if (!ok && db->ConflictFailed() && attempt < kMaxAttempts)
+            {
+                QThread::msleep(unsigned(attempt * 20));
+                continue;
+            }
+            held.Deliver();
+            break;
+        }
+        if (busy)
+        {
+            sink.Show(QStringLiteral("数据库正被其他程序使用") + DatabasePath(settings));
+            counts.stopped = true;
+            break;
+        }
+        if (db->ConnectionLost())
+        {
+            // Whether the last commit arrived is unknown: the file stays, and importing it again
+            // gives the same rows.
+            sink.Show(QStringLiteral("与数据库的连接已断开，导入停止于") + folder + name +
+                      QStringLiteral(":") + db->LastFailure());
+            break;
         }
 
         if (ok && !(kind.keyRequired && key.isEmpty()))

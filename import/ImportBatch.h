@@ -48,6 +48,9 @@ struct BatchCounts
 //   "数据库正被其他程序使用" + path once and ends; the file in hand stays and wrote nothing.
 // - A move that fails leaves the file where it was (its rows stay; it counts as imported); the
 //   summary then names the files that were not moved.
+// - On a shared server a file whose transaction another operator's undid is imported again; a
+//   lost connection shows "与数据库的连接已断开，导入停止于" + path + ":" + the description and
+//   ends the batch, the files committed so far moved and the rest left in place.
 // Shows the summary with both counts. Throws CorvaneError for what the batch does not handle:
 // a database that cannot be opened, a missing dictionary table.
 BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Settings& settings,

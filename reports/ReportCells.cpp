@@ -26,6 +26,20 @@ bool IncrementDigits(std::string& digits)
     }
     return true;
 }
+
+// A sum of amounts carries noise in its last bits that depends on the order in which the engine
+// added the rows, so the same rows could give 1800.03 or 1800.0300000000002. Fifteen significant
+// digits keep every value the files can hold and drop that noise.
+double WithoutSumNoise(double value)
+{
+    if (!std::isfinite(value))
+        return value;
+    char buffer[32];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    double rounded = value;
+    std::from_chars(buffer, written.ptr, rounded);
+    return rounded;
+}
 } // namespace
 
 std::optional<double> NumberOf(const QVariant& value)
@@ -38,8 +52,9 @@ std::optional<double> NumberOf(const QVariant& value)
     case QMetaType::UInt:
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
-    case QMetaType::Double:
         return value.toDouble();
+    case QMetaType::Double:
+        return WithoutSumNoise(value.toDouble());
     default:
         break;
     }

@@ -41,10 +41,7 @@ private:
 std::unique_ptr<Database> OpenReportDatabase(const Settings& settings)
 {
     std::unique_ptr<Database> db = OpenDatabase(settings);
-    // The report queries jump between tables by index: a larger page cache reads each page from
-    // the file once. (Mapping the file instead counts its pages once per connection.)
-    if (db->Connection().driverName() == QLatin1String("QSQLITE"))
-        db->Execute(QStringLiteral("PRAGMA cache_size=-32768")).finish();
+    db->TuneForReports();
     return db;
 }
 

@@ -11,6 +11,10 @@
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlRecord>
+#include <QUrl>
+#include <QUrlQuery>
+
+#include <utility>
 
 namespace
 {
@@ -72,6 +76,16 @@ QString NamePlaceholders(const QString& sql, qsizetype& count)
     return named;
 }
 
+// The server's form: "$1", "$2", ... for each "?" outside quotes.
+QString NumberPlaceholders(const QString& sql, qsizetype& count)
+{
+    QString numbered = NamePlaceholders(sql, count);
+    for (qsizetype i = count - 1; i >= 0; --i)
+        numbered.replace(QStringLiteral(":p") + QString::number(i),
+                         QLatin1Char('$') + QString::number(i + 1));
+    return numbered;
+}
+
 const QString& PlaceholderName(qsizetype index)
 {
     thread_local QStringList names;
@@ -97,18 +111,59 @@ QString DescribeSqlError(const QSqlQuery& query)
 Database::Database(const QString& driver, const QString& databaseName, const QString& connectOptions)
     : m_name(NextConnectionName())
 {
-    m_db = QSqlDatabase::addDatabase(driver, m_name);
-    m_db.setDatabaseName(databaseName);
-    if (!connectOptions.isEmpty())
-        m_db.setConnectOptions(connectOptions);
-    if (!m_db.open())
+    ConnectionTarget target;
+    target.driver = driver;
+    target.databaseName = databaseName;
+    target.connectOptions = connectOptions;
+    target.shownName = databaseName;
+    Open(target);
+}
+
+Database::Database(const ConnectionTarget& target) : m_name(NextConnectionName())
+{
+    Open(target);
+}
+
+void Database::Open(const ConnectionTarget& target)
+{
+    m_engine = target.driver == QLatin1String("QPSQL") ? Engine::PostgreSQL : Engine::SQLite;
+    m_db = QSqlDatabase::addDatabase(target.driver, m_name);
+    m_db.setDatabaseName(target.databaseName);
+    if (!target.host.isEmpty())
+        m_db.setHostName(target.host);
+    if (target.port > 0)
+        m_db.setPort(target.port);
+    if (!target.userName.isEmpty())
+        m_db.setUserName(target.userName);
+    if (!target.connectOptions.isEmpty())
+        m_db.setConnectOptions(target.connectOptions);
+    if (!m_db.isValid() || !m_db.open())
     {
-        const QString description = DescribeError(m_db.lastError());
+        const QString description = m_db.isValid()
+                                        ? DescribeError(m_db.lastError())
+                                        : QStringLiteral("缺少数据库驱动") + target.driver +
+                                              QStringLiteral("(Debian: libqt6sql6-psql / libqt6sql6-sqlite)");
         m_db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_name);
-        throw CorvaneError(QStringLiteral("无法打开数据库") + databaseName + QStringLiteral(":") +
+        throw CorvaneError(QStringLiteral("无法打开数据库") + target.shownName + QStringLiteral(":") +
                            description);
     }
+}
+
+QString Database::NoteFailure(const QSqlError& error)
+{
+    if (m_engine == Engine::PostgreSQL)
+    {
+        // Every error the server reports carries its SQLSTATE; one without comes from the client
+        // library itself, which has lost the server. Class 40 ends a transaction because of
+        // another one; 08 and 57P are a broken or shut-down connection.
+        const QString state = error.nativeErrorCode();
+        m_conflict = m_conflict || state == QLatin1String("40001") || state == QLatin1String("40P01");
+        m_connectionLost = m_connectionLost || state.isEmpty() || state.startsWith(QLatin1String("08")) ||
+                           state.startsWith(QLatin1String("57P"));
+    }
+    m_lastFailure = DescribeError(error);
+    return m_lastFailure;
 }
 
 Database::~Database()
@@ -127,12 +182,23 @@ Database::Statement& Database::PreparedStatement(const QString& sql)
     if (found != m_statements.end())
         return *found;
     qsizetype parameters = 0;
-    const QString named = NamePlaceholders(sql, parameters);
     auto query = std::make_unique<QSqlQuery>(m_db);
     query->setForwardOnly(true);
+    if (m_engine == Engine::PostgreSQL)
+    {
+        // Prepared on the server under a name of ours, as the driver would, so that transaction
+        // control held back can travel in the same round trip as the statement's execution.
+        const QString name = QStringLiteral("corvane_%1").arg(m_statements.size());
+        const QString numbered = NumberPlaceholders(sql, parameters);
+        if (!query->exec(std::exchange(m_heldControl, QString()) + QStringLiteral("PREPARE ") + name +
+                         QStringLiteral(" AS ") + numbered))
+            throw CorvaneError(NoteFailure(query->lastError()));
+        return *m_statements.insert(sql, Statement{query.release(), parameters, name});
+    }
+    const QString named = NamePlaceholders(sql, parameters);
     if (!query->prepare(named))
-        throw CorvaneError(DescribeSqlError(*query));
-    return *m_statements.insert(sql, Statement{query.release(), parameters});
+        throw CorvaneError(NoteFailure(query->lastError()));
+    return *m_statements.insert(sql, Statement{query.release(), parameters, QString()});
 }
 
 QSqlQuery& Database::Prepared(const QString& sql)
@@ -142,6 +208,8 @@ QSqlQuery& Database::Prepared(const QString& sql)
 
 QSqlQuery& Database::Execute(const QString& sql, const QVariantList& values)
 {
+    if (m_engine == Engine::SQLite)
+        SendHeldControl();
     Statement& statement = PreparedStatement(sql);
     QSqlQuery& query = *statement.query;
     if (values.size() != statement.parameters)
@@ -149,19 +217,51 @@ QSqlQuery& Database::Execute(const QString& sql, const QVariantList& values)
                                .arg(statement.parameters)
                                .arg(values.size())
                                .arg(sql.left(80)));
-    for (qsizetype i = 0; i < values.size(); ++i)
-        query.bindValue(PlaceholderName(i), values[i]);
-    if (!query.exec())
+    bool done = false;
+    if (m_engine == Engine::PostgreSQL)
     {
-        const QString description = DescribeSqlError(query);
+        // The values are written by the driver's own formatting, exactly as its prepared
+        // statements send them: escaped literals in the parameter list of EXECUTE.
+        QString text = std::exchange(m_heldControl, QString());
+        const bool combined = !text.isEmpty();
+        text += ExecuteText(statement, values);
+        // Several statements in one text come back as the last one's result, whole.
+        query.setForwardOnly(!combined);
+        done = query.exec(text);
+    }
+    else
+    {
+        for (qsizetype i = 0; i < values.size(); ++i)
+            query.bindValue(PlaceholderName(i), values[i]);
+        done = query.exec();
+    }
+    if (!done)
+    {
+        const QString description = NoteFailure(query.lastError());
         query.finish();
         throw CorvaneError(description);
     }
     return query;
 }
 
+QString Database::ExecuteText(const Statement& statement, const QVariantList& values) const
+{
+    QString text = QStringLiteral("EXECUTE ") + statement.serverName;
+    for (qsizetype i = 0; i < values.size(); ++i)
+    {
+        text += QLatin1Char(i == 0 ? '(' : ',');
+        QSqlField field(QString(), values[i].metaType());
+        field.setValue(values[i]);
+        text += m_db.driver()->formatValue(field);
+    }
+    if (!values.isEmpty())
+        text += QLatin1Char(')');
+    return text;
+}
+
 void Database::ExecuteScript(const QString& script)
 {
+    SendHeldControl();
     // The store scripts keep one statement per ";" at a line end; triggers are not used there.
     const QStringList statements = script.split(QRegularExpression(QStringLiteral(";\\s*(\\n|$)")));
     for (const QString& raw : statements)
@@ -174,7 +274,8 @@ void Database::ExecuteScript(const QString& script)
             continue;
         QSqlQuery query(m_db);
         if (!query.exec(statement))
-            throw CorvaneError(DescribeSqlError(query) + QStringLiteral(":") + statement.trimmed().left(80));
+            throw CorvaneError(NoteFailure(query.lastError()) + QStringLiteral(":") +
+                               statement.trimmed().left(80));
     }
 }
 
@@ -209,27 +310,86 @@ bool Database::HasUniqueKey(const QString& table, const QString& column)
     auto found = m_uniqueKeys.constFind(key);
     if (found != m_uniqueKeys.constEnd())
         return *found;
-    QSqlQuery& query =
-        Execute(QStringLiteral("SELECT 1 FROM pragma_index_list(?) AS l WHERE l.\"unique\" = 1 "
-                               "AND l.partial = 0 "
-                               "AND (SELECT count(*) FROM pragma_index_xinfo(l.name) WHERE key = 1) = 1 "
-                               "AND EXISTS (SELECT 1 FROM pragma_index_xinfo(l.name) AS x "
-                               "WHERE x.key = 1 AND lower(x.name) = lower(?) AND x.coll = 'BINARY') "
-                               "LIMIT 1"),
-                {table, column});
+    const QString sql =
+        m_engine == Engine::PostgreSQL
+            ? QStringLiteral("SELECT 1 FROM pg_index i JOIN pg_class t ON t.oid = i.indrelid "
+                             "JOIN pg_attribute a ON a.attrelid = t.oid AND a.attnum = i.indkey[0] "
+                             "WHERE t.relname = lower(?) AND pg_table_is_visible(t.oid) AND i.indisunique "
+                             "AND i.indnatts = 1 AND i.indpred IS NULL AND i.indexprs IS NULL "
+                             "AND a.attname = lower(?) LIMIT 1")
+            : QStringLiteral("SELECT 1 FROM pragma_index_list(?) AS l WHERE l.\"unique\" = 1 "
+                             "AND l.partial = 0 "
+                             "AND (SELECT count(*) FROM pragma_index_xinfo(l.name) WHERE key = 1) = 1 "
+                             "AND EXISTS (SELECT 1 FROM pragma_index_xinfo(l.name) AS x "
+                             "WHERE x.key = 1 AND lower(x.name) = lower(?) AND x.coll = 'BINARY') "
+                             "LIMIT 1");
+    QSqlQuery& query = Execute(sql, {table, column});
     const bool unique = query.next();
     query.finish();
     m_uniqueKeys.insert(key, unique);
     return unique;
 }
 
+void Database::ExecuteControl(const QString& sql)
+{
+    if (m_engine == Engine::SQLite)
+    {
+        Execute(sql).finish();
+        return;
+    }
+    // The server prepares no transaction control: these go as plain statements. A begin, a
+    // savepoint or a release is held back and sent with the next statement (the first write, the
+    // commit): each round trip to the server costs more than the work of a short statement.
+    if (sql == QLatin1String("BEGIN") || sql.startsWith(QLatin1String("RELEASE ")) ||
+        sql.startsWith(QLatin1String("SAVEPOINT ")))
+    {
+        m_heldControl += sql + QLatin1Char(';');
+        return;
+    }
+    if (sql.startsWith(QLatin1String("ROLLBACK TO SAVEPOINT ")))
+    {
+        // Nothing since a savepoint still held has reached the server: nothing to undo.
+        if (m_heldControl.split(QLatin1Char(';')).contains(sql.mid(12)))
+            return;
+        m_heldControl.clear();
+    }
+    else if (sql == QLatin1String("ROLLBACK"))
+    {
+        // A transaction whose BEGIN is still held never reached the server.
+        if (std::exchange(m_heldControl, QString()).startsWith(QLatin1String("BEGIN")))
+            return;
+    }
+    QString text = std::exchange(m_heldControl, QString()) + sql;
+    QSqlQuery query(m_db);
+    if (!query.exec(text))
+        throw CorvaneError(NoteFailure(query.lastError()));
+}
+
+void Database::SendHeldControl()
+{
+    if (!m_heldControl.isEmpty())
+    {
+        QSqlQuery query(m_db);
+        if (!query.exec(std::exchange(m_heldControl, QString())))
+            throw CorvaneError(NoteFailure(query.lastError()));
+    }
+}
+
 void Database::Begin()
 {
-    Execute(QStringLiteral("BEGIN")).finish();
+    m_conflict = false;
+    ExecuteControl(QStringLiteral("BEGIN"));
 }
 
 bool Database::TryBeginWrite()
 {
+    // A server takes its locks row by row and waits for them as long as it must.
+    if (m_engine != Engine::SQLite)
+    {
+        Begin();
+        return true;
+    }
+    m_conflict = false;
     QSqlQuery& query = Prepared(QStringLiteral("BEGIN IMMEDIATE"));
     if (query.exec())
     {
@@ -247,19 +407,83 @@ bool Database::TryBeginWrite()
 
 void Database::Commit()
 {
-    Execute(QStringLiteral("COMMIT")).finish();
+    ExecuteControl(QStringLiteral("COMMIT"));
 }
 
 void Database::Rollback()
 {
     try
     {
-        Execute(QStringLiteral("ROLLBACK")).finish();
+        ExecuteControl(QStringLiteral("ROLLBACK"));
     }
     catch (const CorvaneError&)
     {
         // Nothing was open, or the engine already rolled back after a failed statement.
     }
+}
+
+void Database::SetUpForBatch()
+{
+    // Another program's writer holds the file for seconds at most; past this the batch stops
+    // once rather than failing file after file.
+    if (m_engine == Engine::SQLite)
+        Execute(QStringLiteral("PRAGMA busy_timeout=2000")).finish();
+}
+
+void Database::TuneForReports()
+{
+    // The report queries jump between tables by index: a larger page cache reads each page from
+    // the file once. (Mapping the file instead counts its pages once per connection.)
+    if (m_engine == Engine::SQLite)
+        Execute(QStringLiteral("PRAGMA cache_size=-32768")).finish();
+}
+
+void Database::LockKey(const QString& key)
+{
+    // An embedded database lets one writer in at a time already. On a server the lock ends with the
+    // transaction; a hash shared by two keys only makes them wait for each other. Its result is
+    // of no use, so it travels with the next statement; a failure shows there.
+    if (m_engine == Engine::PostgreSQL)
+    {
+        const Statement& lock =
+            PreparedStatement(QStringLiteral("SELECT pg_advisory_xact_lock(hashtextextended(?, 0))"));
+        m_heldControl += ExecuteText(lock, {key}) + QLatin1Char(';');
+    }
+}
+
+bool IsServerDataSource(const QString& dataSource)
+{
+    return dataSource.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           dataSource.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+ConnectionTarget ServerTarget(const QString& uri)
+{
+    const QUrl url(uri, QUrl::StrictMode);
+    const QString database = url.path().mid(1);
+    if (!url.isValid() || url.host().isEmpty() || database.isEmpty() || database.contains(QLatin1Char('/')))
+        throw CorvaneError(QStringLiteral("数据源应为 postgresql://用户@主机:端口/数据库:") + uri);
+    if (!url.password().isEmpty())
+        throw CorvaneError(QStringLiteral("数据源中不能写密码，请用 PGPASSWORD 或 ~/.pgpass:") +
+                           url.toString(QUrl::RemovePassword));
+    ConnectionTarget target;
+    target.driver = QStringLiteral("QPSQL");
+    target.databaseName = database;
+    target.host = url.host();
+    target.port = url.port(5432);
+    target.userName = url.userName();
+    target.shownName = url.toString(QUrl::RemovePassword | QUrl::RemoveQuery);
+    // Further settings (sslmode=require, ...) pass to the client library as they are.
+    QStringList options{QStringLiteral("connect_timeout=10"), QStringLiteral("application_name=corvane")};
+    for (const auto& [name, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded))
+    {
+        if (name.compare(QLatin1String("password"), Qt::CaseInsensitive) == 0)
+            throw CorvaneError(QStringLiteral("数据源中不能写密码，请用 PGPASSWORD 或 ~/.pgpass:") +
+                               target.shownName);
+        options.append(name + QLatin1Char('=') + value);
+    }
+    target.connectOptions = options.join(QLatin1Char(';'));
+    return target;
 }
 
 QString DatabasePath(const Settings& settings)
@@ -273,6 +497,14 @@ QString DatabasePath(const Settings& settings)
 
 std::unique_ptr<Database> OpenDatabase(const Settings& settings)
 {
+    if (IsServerDataSource(settings.DataSource))
+    {
+        auto server = std::make_unique<Database>(ServerTarget(settings.DataSource));
+        // As the embedded file's NORMAL sync: a crash of the server may lose the last commits,
+        // never leave half of one, and a commit need not wait for the disk.
+        server->ExecuteControl(QStringLiteral("SET synchronous_commit TO off"));
+        return server;
+    }
     if (settings.DataSource.contains(QLatin1String("://")))
         throw CorvaneError(QStringLiteral("不支持的数据源:") + settings.DataSource);
 
@@ -324,7 +556,7 @@ void Transaction::Commit()
 
 Savepoint::Savepoint(Database& db, const QString& name) : m_db(db), m_name(name)
 {
-    m_db.Execute(QStringLiteral("SAVEPOINT ") + m_name).finish();
+    m_db.ExecuteControl(QStringLiteral("SAVEPOINT ") + m_name);
 }
 
 Savepoint::~Savepoint()
@@ -333,8 +565,8 @@ Savepoint::~Savepoint()
         return;
     try
     {
-        m_db.Execute(QStringLiteral("ROLLBACK TO SAVEPOINT ") + m_name).finish();
-        m_db.Execute(QStringLiteral("RELEASE SAVEPOINT ") + m_name).finish();
+        m_db.ExecuteControl(QStringLiteral("ROLLBACK TO SAVEPOINT ") + m_name);
+        m_db.ExecuteControl(QStringLiteral("RELEASE SAVEPOINT ") + m_name);
     }
     catch (const CorvaneError&)
     {
@@ -344,6 +576,6 @@ Savepoint::~Savepoint()
 
 void Savepoint::Release()
 {
-    m_db.Execute(QStringLiteral("RELEASE SAVEPOINT ") + m_name).finish();
+    m_db.ExecuteControl(QStringLiteral("RELEASE SAVEPOINT ") + m_name);
     m_done = true;
 }

@@ -20,17 +20,39 @@ enum class ColumnKind
     Real,
 };
 
+// The engines the program runs on: the embedded file, or a server shared by several operators.
+enum class Engine
+{
+    SQLite,
+    PostgreSQL,
+};
+
+// Where a connection goes. host empty: a local file named by databaseName.
+struct ConnectionTarget
+{
+    QString driver;
+    QString databaseName;
+    QString connectOptions;
+    QString host;
+    int port = -1;
+    QString userName;
+    QString shownName; // names the database in messages
+};
+
 // One open connection. Keeps prepared statements and column kinds for the life of a batch.
-// Every value reaches the engine as a bound parameter.
+// Every value reaches the engine as a bound parameter. What differs between the engines is
+// decided here, so the import and the reports run the same statements on both.
 class Database
 {
 public:
     Database(const QString& driver, const QString& databaseName, const QString& connectOptions = {});
+    explicit Database(const ConnectionTarget& target);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    // A prepared statement for this SQL text, reused on later calls. Throws CorvaneError.
+    // A prepared statement for this SQL text, reused on later calls (on a server it is run only
+    // through Execute). Throws CorvaneError.
     QSqlQuery& Prepared(const QString& sql);
     // Runs one statement with bound values. Throws CorvaneError with the engine's description.
     QSqlQuery& Execute(const QString& sql, const QVariantList& values = {});
@@ -60,19 +82,50 @@ public:
     bool TryBeginWrite();
     void Commit();
     void Rollback();
+    void ExecuteControl(const QString& sql);
+
+    Engine Kind() const { return m_engine; }
+    // Sets a batch's connection up: on an embedded database a writer of another program is waited
+    // for a short while (then TryBeginWrite gives up); a server waits as it must.
+    void SetUpForBatch();
+    // Settings that speed up the long reads of a report run.
+    void TuneForReports();
+    // Inside a transaction: waits until no other connection writes the rows of key (a unit or a
+    // project), so two operators importing the same file write it one after the other.
+    void LockKey(const QString& key);
+    // After a statement failed: true when the engine gave up on the transaction because of
+    // another one (serialisation failure, deadlock), so running it again can succeed.
+    bool ConflictFailed() const { return m_conflict; }
+    // After a statement failed: true when the connection to the server is gone.
+    bool ConnectionLost() const { return m_connectionLost; }
+    // The description of the last failed statement.
+    const QString& LastFailure() const { return m_lastFailure; }
 
     QSqlDatabase& Connection() { return m_db; }
     const QString& ConnectionName() const { return m_name; }
 
 private:
+    void Open(const ConnectionTarget& target);
+    void SendHeldControl();
+    // Records what kind of failure the last error was and returns its description.
+    QString NoteFailure(const QSqlError& error);
+
     QString m_name;
     QSqlDatabase m_db;
+    Engine m_engine = Engine::SQLite;
+    bool m_conflict = false;
+    bool m_connectionLost = false;
+    QString m_lastFailure;
+    QString m_heldControl; // transaction control not sent yet
     struct Statement
     {
         QSqlQuery* query;
         qsizetype parameters;
+        QString serverName; // of the statement prepared on a server
     };
     Statement& PreparedStatement(const QString& sql);
+    // The server's EXECUTE of a prepared statement with these values, written by the driver.
+    QString ExecuteText(const Statement& statement, const QVariantList& values) const;
 
     QHash<QString, Statement> m_statements;
     QHash<QString, QHash<QString, ColumnKind>> m_columns;
@@ -84,11 +137,20 @@ private:
 // The description of a failed statement, as an operator should read it.
 QString DescribeSqlError(const QSqlQuery& query);
 
-// Opens the program's database: with DataSource empty the file LocalPath + "wenwu.mdb",
-// else the SQLite file DataSource names (relative to LocalPath). Never creates a database:
-// throws CorvaneError "数据库文件不存在:" + path for a missing file, and a clear message for
-// a file that is an Access database or no database at all.
+// Opens the program's database: with DataSource empty the file LocalPath + "wenwu.mdb"; with a
+// postgresql://user@host:port/dbname URI that database on a PostgreSQL server (the password
+// comes from PGPASSWORD or ~/.pgpass, never from the URI); else the SQLite file DataSource names
+// (relative to LocalPath). Never creates a database: throws CorvaneError "数据库文件不存在:" +
+// path for a missing file, a clear message for a file that is an Access database or no database
+// at all, for a URI it cannot use and for a server it cannot reach.
 std::unique_ptr<Database> OpenDatabase(const Settings& settings);
+
+// True when the data source names a database server rather than a file.
+bool IsServerDataSource(const QString& dataSource);
+
+// The connection a postgresql:// URI names. Throws CorvaneError for a malformed URI or one
+// holding a password.
+ConnectionTarget ServerTarget(const QString& uri);
 
 // The database file OpenDatabase would open for these settings.
 QString DatabasePath(const Settings& settings);

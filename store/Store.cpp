@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 QString StoreScript(const QString& name)
 {
@@ -14,6 +15,38 @@ QString StoreScript(const QString& name)
     if (!file.open(QIODevice::ReadOnly))
         throw CorvaneError(QStringLiteral("缺少数据库脚本") + name);
     return QString::fromUtf8(file.readAll());
+}
+
+QStringList StoreScripts(Engine engine)
+{
+    return {engine == Engine::PostgreSQL ? QStringLiteral("schema-postgresql.sql")
+                                         : QStringLiteral("schema.sql"),
+            QStringLiteral("dictionaries.sql"), QStringLiteral("views.sql")};
+}
+
+QStringList StoreTables()
+{
+    static const QRegularExpression kCreateTable(QStringLiteral("CREATE TABLE (\\w+)"));
+    QStringList tables;
+    for (const QRegularExpressionMatch& match :
+         kCreateTable.globalMatch(StoreScript(QStringLiteral("schema.sql"))))
+        tables.append(match.captured(1));
+    return tables;
+}
+
+void CreateServerDatabase(const QString& uri)
+{
+    Database db(ServerTarget(uri));
+    const QStringList present = db.Connection().tables(QSql::Tables);
+    for (const QString& table : StoreTables())
+        if (present.contains(table, Qt::CaseInsensitive))
+            throw CorvaneError(QStringLiteral("数据库中已有表") + table + QStringLiteral("，不会覆盖:") +
+                               uri);
+    // The server changes its tables inside a transaction too: a failure leaves nothing behind.
+    Transaction transaction(db);
+    for (const QString& script : StoreScripts(Engine::PostgreSQL))
+        db.ExecuteScript(StoreScript(script));
+    transaction.Commit();
 }
 
 void CreateDatabase(const QString& path)
@@ -30,8 +63,8 @@ void CreateDatabase(const QString& path)
     {
         Database db(QStringLiteral("QSQLITE"), temporary);
         Transaction transaction(db);
-        for (const char* script : {"schema.sql", "dictionaries.sql", "views.sql"})
-            db.ExecuteScript(StoreScript(QString::fromLatin1(script)));
+        for (const QString& script : StoreScripts(Engine::SQLite))
+            db.ExecuteScript(StoreScript(script));
         transaction.Commit();
     }
     catch (...)

@@ -62,7 +62,7 @@ FROM project_base;
 CREATE VIEW corpsecurity AS
 SELECT c.corpid, c.class, c.type, c.risk,
        s.corparea, s.stolentimes, s.stolenitemnum,
-       NULL AS damagedtimes, NULL AS damageditemnum,
+       CAST(NULL AS BIGINT) AS damagedtimes, CAST(NULL AS BIGINT) AS damageditemnum,
        s.waterdevstatus, s.alarmdevstatus, s.lightdevstatus, s.securedevstatus, s.storedevstatus
 FROM dat_corp_info c
 LEFT JOIN dat_corp_security s ON s.corpid = c.corpid;

@@ -2,13 +2,16 @@
 # Import benchmark: generates report files, imports them with corvane-cli into a fresh database
 # (one transaction per file, files moved into LocalPath) and prints files per second and peak
 # memory. Several batch sizes run, so that memory growing with the batch shows. Builds nothing.
-# Usage: tools/bench_import.sh units|projects [BUILD_DIR]
+# Usage: tools/bench_import.sh units|projects [BUILD_DIR] [sqlite|postgresql]
+#   postgresql: into a fresh database of a private server on 127.0.0.1 (tools/pg-test-server.sh,
+#   fsync on), each run's database made by init-db --data-source.
 #   sizes: UNIT_BENCH_SIZES="500 2000 8000", PROJECT_BENCH_SIZES="1000 10000";
 #   rounds: UNIT_BENCH_ROUNDS / PROJECT_BENCH_ROUNDS (3). The work folder is made under $TMPDIR:
 #   TMPDIR=/dev/shm leaves the disk out of the figures.
 set -euo pipefail
 kind=${1:-}
 build=${2:-build}
+engine=${3:-sqlite}
 case "$kind" in
   units)
     sizes=${UNIT_BENCH_SIZES:-"500 2000 8000"}
@@ -31,7 +34,22 @@ for tool in "$cli" "$samples" /usr/bin/time; do
 done
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+here=$(cd "$(dirname "$0")" && pwd)
+case "$engine" in
+  sqlite)
+    trap 'rm -rf "$work"' EXIT
+    label="SQLite WAL" ;;
+  postgresql)
+    trap '"$here/pg-test-server.sh" stop "$work/pg" >/dev/null; rm -rf "$work"' EXIT
+    CORVANE_PG_FSYNC=on "$here/pg-test-server.sh" start "$work/pg" >/dev/null
+    [ -f "$work/pg/url" ] || { echo "PostgreSQL benchmark skipped: $(cat "$work/pg/unavailable")" >&2; exit 1; }
+    server=$(cat "$work/pg/url")
+    server=${server%/postgres}
+    label="PostgreSQL on loopback" ;;
+  *)
+    echo "usage: $0 units|projects [BUILD_DIR] [sqlite|postgresql]" >&2
+    exit 2 ;;
+esac
 
 run() { # files, round -> "seconds peak-kB user-seconds system-seconds"
   local n=$1 dir="$work/$1-$2"
@@ -39,9 +57,14 @@ run() { # files, round -> "seconds peak-kB user-seconds system-seconds"
   printf '<?xml version="1.0" encoding="GB2312"?><Config><ImportPath>%s/in/</ImportPath><LocalPath>%s/local/</LocalPath><DataSource/></Config>' \
     "$dir" "$dir" >"$dir/app/config.pz"
   generate "$n" "$dir/in"
-  "$cli" --app-folder "$dir/app" init-db >/dev/null
+  local source=()
+  if [ "$engine" = postgresql ]; then
+    psql -q "$server/postgres" -c "CREATE DATABASE bench_$1_$2" >/dev/null
+    source=(--data-source "$server/bench_$1_$2")
+  fi
+  "$cli" --app-folder "$dir/app" "${source[@]}" init-db >/dev/null
   sync
-  /usr/bin/time -v -o "$dir/time" "$cli" --app-folder "$dir/app" "$command" "$dir/in" >"$dir/out"
+  /usr/bin/time -v -o "$dir/time" "$cli" --app-folder "$dir/app" "${source[@]}" "$command" "$dir/in" >"$dir/out"
   grep -q "倒入成功${n}个文件" "$dir/out" || { echo "import of $n files failed:" >&2; tail -5 "$dir/out" >&2; exit 1; }
   local moved
   moved=$(find "$dir/local" -name "*.$extension" | wc -l)
@@ -53,9 +76,11 @@ run() { # files, round -> "seconds peak-kB user-seconds system-seconds"
     /System time \(seconds\)/ { sys = $2 }
     END { print s, kb, user, sys }' "$dir/time"
   rm -rf "$dir"
+  [ "$engine" = postgresql ] && psql -q "$server/postgres" -c "DROP DATABASE bench_$1_$2" >/dev/null
+  return 0
 }
 
-echo "$command: $(nproc) cores, SQLite WAL, one commit per file$detail, files moved into LocalPath"
+echo "$command: $(nproc) cores, $label, one commit per file$detail, files moved into LocalPath"
 # Wall time well above user + sys is time spent waiting: for the disk, or for the other work
 # of a shared machine.
 printf '%8s %10s %12s %14s %8s %8s\n' files seconds files/s "peak RSS MiB" "user s" "sys s"

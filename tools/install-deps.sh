@@ -11,6 +11,7 @@ packages=(
   python3 python3-xlrd gnumeric python3-xlwt time sqlite3
   libreoffice-calc-nogui
   fontconfig
+  postgresql libqt6sql6-psql
 )
 # The window's captions and messages are Chinese: without a CJK font they show as boxes. Any
 # installed one will do.

@@ -194,3 +194,60 @@ TEST(PathAttributes, TellsFilesFoldersAndMissingPaths)
     EXPECT_GE(file, 0);
     EXPECT_FALSE(file & 16);
 }
+
+namespace
+{
+struct ServerUri
+{
+    const char* name;
+    const char* uri;
+    const char* host; // nullptr: refused with refusal
+    int port;
+    const char* user;
+    const char* database;
+    const char* refusal;
+};
+
+class ServerTargetOf : public ::testing::TestWithParam<ServerUri>
+{
+};
+
+TEST_P(ServerTargetOf, ReadsTheUriOrRefusesIt)
+{
+    const ServerUri& c = GetParam();
+    try
+    {
+        const ConnectionTarget target = ServerTarget(QString::fromUtf8(c.uri));
+        ASSERT_NE(c.host, nullptr) << "accepted";
+        EXPECT_EQ(target.driver, "QPSQL");
+        EXPECT_EQ(target.host, c.host);
+        EXPECT_EQ(target.port, c.port);
+        EXPECT_EQ(target.userName, c.user);
+        EXPECT_EQ(target.databaseName, c.database);
+        EXPECT_FALSE(target.connectOptions.contains("password"));
+    }
+    catch (const CorvaneError& error)
+    {
+        ASSERT_EQ(c.host, nullptr) << error.Message().toStdString();
+        EXPECT_EQ(error.Message(), QString::fromUtf8(c.refusal));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Uris, ServerTargetOf,
+    ::testing::Values(
+        ServerUri{"Full", "postgresql://ops@db.example:6543/wenwu", "db.example", 6543, "ops", "wenwu",
+                  nullptr},
+        ServerUri{"DefaultPort", "postgres://ops@127.0.0.1/wenwu", "127.0.0.1", 5432, "ops", "wenwu",
+                  nullptr},
+        ServerUri{"NoUser", "postgresql://localhost:5433/wenwu", "localhost", 5433, "", "wenwu", nullptr},
+        ServerUri{"PasswordInUri", "postgresql://ops:secret@db/wenwu", nullptr, 0, nullptr, nullptr,
+                  "数据源中不能写密码，请用 PGPASSWORD 或 ~/.pgpass:postgresql://ops@db/wenwu"},
+        ServerUri{"PasswordAsOption", "postgresql://ops@db/wenwu?password=secret", nullptr, 0, nullptr,
+                  nullptr, "数据源中不能写密码，请用 PGPASSWORD 或 ~/.pgpass:postgresql://ops@db/wenwu"},
+        ServerUri{"NoDatabase", "postgresql://ops@db:5432/", nullptr, 0, nullptr, nullptr,
+                  "数据源应为 postgresql://用户@主机:端口/数据库:postgresql://ops@db:5432/"},
+        ServerUri{"NoHost", "postgresql:///wenwu", nullptr, 0, nullptr, nullptr,
+                  "数据源应为 postgresql://用户@主机:端口/数据库:postgresql:///wenwu"}),
+    [](const ::testing::TestParamInfo<ServerUri>& test) { return std::string(test.param.name); });
+} // namespace

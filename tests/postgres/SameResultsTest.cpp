@@ -1,0 +1,90 @@
+#include "EngineSamples.h"
+
+#include "import/ImportProjectFiles.h"
+#include "import/ImportUnitFiles.h"
+#include "reports/GenerateReports.h"
+#include "support/RecordingSink.h"
+#include "support/ServerDatabase.h"
+#include "support/TempDatabase.h"
+#include "tools/SampleData.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace
+{
+// One sample set imported into the embedded database and into a server database, then both
+// report runs: every difference between the engines shows as a table row or a cell.
+class SameResults : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SKIP_WITHOUT_SERVER(server);
+        ASSERT_TRUE(samples.isValid());
+        WriteSampleSet(samples.path(), 24, 90, 2012);
+        // A refused value: the file fails with its message, the other columns are still written.
+        std::mt19937 rng(5);
+        ProjectSample refused = RandomProject(rng, 7, QStringLiteral("U0001"), 10);
+        refused.projectId = QStringLiteral("refused");
+        refused.newDepotArea = QStringLiteral("12平方米");
+        QFile file(samples.path() + QStringLiteral("/P999999.xm"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(MakeProjectFile(refused));
+    }
+
+    // Imports units then projects with settings; returns what the batches showed.
+    QStringList Import(const Settings& settings)
+    {
+        RecordingSink sink;
+        const QString folder = samples.path();
+        ImportUnitFiles(CopyBatch(folder, QStringLiteral("dw"), {}, settings), settings, sink);
+        ImportProjectFiles(CopyBatch(folder, QStringLiteral("xm"), {}, settings), settings, sink);
+        return sink.messages;
+    }
+
+    QTemporaryDir samples;
+    TempDatabase embedded;
+    ServerDatabase server;
+};
+
+TEST_F(SameResults, ImportGivesTheSameRowsAndMessages)
+{
+    const QStringList shownEmbedded = Import(embedded.settings);
+    const QStringList shownServer = Import(server.settings);
+    EXPECT_EQ(shownServer, shownEmbedded);
+    EXPECT_TRUE(shownServer.contains(
+        "导入项目U0001_refused信息失败:字段newdepotarea不能接受值\"12平方米\"(应为数字)"))
+        << shownServer.join('\n').toStdString();
+
+    const QStringList rowsEmbedded = TableContents(embedded.settings);
+    const QStringList rowsServer = TableContents(server.settings);
+    EXPECT_EQ(rowsEmbedded.filter(QRegularExpression("^dat_")).size(), 24 * 4 + 90 * (1 + 1 + 5 + 28) + 1);
+    EXPECT_EQ(rowsServer, rowsEmbedded) << Differences(rowsEmbedded, rowsServer);
+}
+
+TEST_F(SameResults, ReportsWriteTheSameCells)
+{
+    Import(embedded.settings);
+    Import(server.settings);
+    for (const Settings* settings : {&embedded.settings, &server.settings})
+    {
+        CopyTemplates(*settings);
+        RecordingSink sink;
+        GenerateReports(*settings, sink);
+        ASSERT_EQ(sink.messages.size(), 2) << sink.messages.join('\n').toStdString();
+    }
+    for (const QString& title : {QStringLiteral("国家计委汇总表"), QStringLiteral("十一五资金需求汇总表")})
+    {
+        const QStringList cellsEmbedded = WorkbookCells(ReportOutputPath(embedded.settings, title));
+        const QStringList cellsServer = WorkbookCells(ReportOutputPath(server.settings, title));
+        EXPECT_GT(cellsEmbedded.size(), 300) << title.toStdString();
+        EXPECT_EQ(cellsServer, cellsEmbedded) << title.toStdString() << "\n"
+                                              << Differences(cellsEmbedded, cellsServer);
+    }
+}
+} // namespace
