@@ -206,6 +206,7 @@ struct ServerUri
     const char* user;
     const char* database;
     const char* refusal;
+    friend void PrintTo(const ServerUri& c, std::ostream* out) { *out << c.name; }
 };
 
 class ServerTargetOf : public ::testing::TestWithParam<ServerUri>
