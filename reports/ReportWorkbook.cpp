@@ -38,10 +38,10 @@ private:
 };
 } // namespace
 
-std::unique_ptr<Database> OpenReportDatabase(const Settings& settings)
+std::unique_ptr<Database> OpenReportDatabase(const Settings& settings, bool mapFile)
 {
     std::unique_ptr<Database> db = OpenDatabase(settings);
-    db->TuneForReports();
+    db->TuneForReports(mapFile);
     return db;
 }
 
@@ -59,7 +59,7 @@ void WriteReportWorkbook(
         // which the writer replaces only once the whole file is written.
         OpenedWorkbook opened(workbook, templatePath);
         {
-            std::unique_ptr<Database> db = OpenReportDatabase(settings);
+            std::unique_ptr<Database> db = OpenReportDatabase(settings, true);
             int done = 0;
             const auto progress = [&](const QString& step)
             { sink.Progress(title + QStringLiteral(": ") + step, done++, progressSteps); };

@@ -10,8 +10,9 @@ class MessageSink;
 class Workbook;
 struct Settings;
 
-// A connection for report queries: OpenDatabase's, set up for many reads.
-std::unique_ptr<Database> OpenReportDatabase(const Settings& settings);
+// A connection for report queries: OpenDatabase's, set up for many reads; one connection of a
+// workbook maps the file (mapFile), any other reads through a larger page cache.
+std::unique_ptr<Database> OpenReportDatabase(const Settings& settings, bool mapFile);
 
 // Writes one workbook of the report run: opens the template AppFolder + title + ".xls" and one
 // database connection, lets fill() write the cells, saves under the dated name (the earlier file

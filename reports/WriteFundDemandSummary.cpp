@@ -112,9 +112,12 @@ void WriteFundDemandSummary(const Settings& settings, Workbook& workbook, Messag
             std::async(std::launch::async,
                        [&]
                        {
-                           const std::unique_ptr<Database> listDb = OpenReportDatabase(settings);
+                           // This thread's connection is opened inside the try, so that a
+                           // failure reaches the other thread waiting for the funds.
+                           std::unique_ptr<Database> listDb;
                            try
                            {
+                               listDb = OpenReportDatabase(settings, false);
                                fundsRead.set_value(std::make_shared<const YearlyFunds>(*listDb, QString()));
                            }
                            catch (...)

@@ -89,7 +89,7 @@ public:
     // for a short while (then TryBeginWrite gives up); a server waits as it must.
     void SetUpForBatch();
     // Settings that speed up the long reads of a report run.
-    void TuneForReports();
+    void TuneForReports(bool mapFile);
     // Inside a transaction: waits until no other connection writes the rows of key (a unit or a
     // project), so two operators importing the same file write it one after the other.
     void LockKey(const QString& key);
