@@ -1,10 +1,10 @@
 #include "app/Form1.h"
 
 #include "app/FileChoice.h"
-#include "import/FileList.h"
 #include "app/QtMessageSink.h"
 #include "app/WindowGeometry.h"
 #include "app/frmFolder.h"
+#include "import/FileList.h"
 #include "import/ImportProjectFiles.h"
 #include "import/ImportUnitFiles.h"
 #include "reports/GenerateReports.h"
