@@ -1,4 +1,5 @@
 #include "support/ServerDatabase.h"
+#include "support/TempDatabase.h"
 
 #include "services/CorvaneError.h"
 #include "services/Database.h"
@@ -33,12 +34,7 @@ QString ServerUrl(QString& whyNot)
 
 ServerDatabase::ServerDatabase(bool withTables)
 {
-    const QString root = Folder();
-    settings.AppFolder = root + QStringLiteral("app/");
-    settings.ImportPath = root + QStringLiteral("in/");
-    settings.LocalPath = root + QStringLiteral("local/");
-    for (const QString& folder : {settings.AppFolder, settings.ImportPath, settings.LocalPath})
-        QDir().mkpath(folder);
+    settings = WorkingFolders(Folder());
 
     m_server = ServerUrl(m_reason);
     if (m_server.isEmpty())

@@ -9,14 +9,20 @@
 #include <QSqlRecord>
 #include <gtest/gtest.h>
 
-TempDatabase::TempDatabase()
+Settings WorkingFolders(const QString& root)
 {
-    const QString root = Folder();
+    Settings settings;
     settings.AppFolder = root + QStringLiteral("app/");
     settings.ImportPath = root + QStringLiteral("in/");
     settings.LocalPath = root + QStringLiteral("local/");
     for (const QString& folder : {settings.AppFolder, settings.ImportPath, settings.LocalPath})
         QDir().mkpath(folder);
+    return settings;
+}
+
+TempDatabase::TempDatabase()
+{
+    settings = WorkingFolders(Folder());
     CreateDatabase(settings.LocalPath + QStringLiteral("wenwu.mdb"));
 }
 

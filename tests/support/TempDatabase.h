@@ -7,6 +7,10 @@
 
 #include <memory>
 
+// Settings for a working folder: AppFolder, ImportPath and LocalPath are its subfolders "app/",
+// "in/" and "local/", made here.
+Settings WorkingFolders(const QString& root);
+
 // A temporary working folder holding a fresh wenwu.mdb made from the store scripts, with
 // settings pointing at it: AppFolder, ImportPath and LocalPath are subfolders "app/",
 // "in/" and "local/"; the database lies in LocalPath.
