@@ -39,14 +39,13 @@ void MoveImportedFile(const QString& folder, const QString& name, const QString&
 }
 } // namespace
 
-BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Settings& settings,
-                        MessageSink& sink)
+BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& settings, MessageSink& sink)
 {
     std::unique_ptr<Database> db = OpenDatabase(settings);
     // The batch keeps the database to itself until it ends: a commit per file then takes no
     // file locks of its own.
     db->Execute(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")).finish();
-    kind.loadDictionaries(*db, sink);
+    kind.LoadDictionaries(*db, sink);
 
     const QString folder = WithTrailingSlash(files.folder);
     const QString& localPath = settings.LocalPath;
@@ -73,13 +72,13 @@ BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Sett
             break;
         }
         const XmlNode root = loaded.document.Root();
-        const QString key = kind.readKey(root);
+        const QString key = kind.ReadKey(root);
 
         bool ok = false;
         {
             // One transaction per file; what the sections wrote is kept even when a later one failed.
             Transaction transaction(*db);
-            ok = kind.importDocument(*db, root, key, sink);
+            ok = kind.ImportDocument(*db, root, key, sink);
             try
             {
                 transaction.Commit();
@@ -91,7 +90,7 @@ BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Sett
             }
         }
 
-        if (ok && !(kind.keyRequired && key.isEmpty()))
+        if (ok && !(kind.KeyRequired() && key.isEmpty()))
         {
             if (moveFiles)
                 MoveImportedFile(folder, name, localPath, companions);
@@ -105,7 +104,7 @@ BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Sett
     db.reset();
     sink.Progress(QString(), total, total);
 
-    sink.Show(kind.summaryTitle + QStringLiteral("\n倒入成功") + QString::number(counts.imported) +
+    sink.Show(kind.SummaryTitle() + QStringLiteral("\n倒入成功") + QString::number(counts.imported) +
               QStringLiteral("个文件\n倒入失败") + QString::number(counts.failed) + QStringLiteral("个文件"));
     return counts;
 }

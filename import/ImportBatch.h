@@ -4,25 +4,56 @@
 
 #include <QString>
 
-#include <functional>
+#include <span>
 
 class Database;
 class MessageSink;
 struct Settings;
 struct XmlNode;
 
-// What distinguishes the unit batch from the project batch.
-struct BatchKind
+// What distinguishes the unit batch from the project batch. A kind owns its dictionaries, loaded
+// at the start of each batch, and its list of sections.
+class BatchKind
 {
-    QString summaryTitle; // first line of the summary, e.g. "导入单位信息:操作完成！"
-    // Loads the kind's dictionaries at the start of the batch.
-    std::function<void(Database&, MessageSink&)> loadDictionaries;
-    // The document's identifier (UnitId, ProjectKey).
-    std::function<QString(const XmlNode& root)> readKey;
-    // Runs the kind's section importers; true when all succeeded.
-    std::function<bool(Database&, const XmlNode& root, const QString& key, MessageSink&)> importDocument;
+public:
+    virtual ~BatchKind() = default;
+    // First line of the summary, e.g. "导入单位信息:操作完成！".
+    virtual QString SummaryTitle() const = 0;
     // Units: a file without an id counts as failed even when its sections succeeded.
-    bool keyRequired = false;
+    virtual bool KeyRequired() const = 0;
+    virtual void LoadDictionaries(Database& db, MessageSink& sink) = 0;
+    // The document's identifier (UnitId, ProjectKey).
+    virtual QString ReadKey(const XmlNode& root) const = 0;
+    // Runs the kind's sections in order, stopping at the first that fails; true when all succeeded.
+    virtual bool ImportDocument(Database& db, const XmlNode& root, const QString& key,
+                                MessageSink& sink) const = 0;
+};
+
+// A kind whose sections each take its dictionaries.
+template <typename Dictionaries> class SectionedKind : public BatchKind
+{
+public:
+    using Section = bool (*)(Database&, const XmlNode& root, const QString& key, const Dictionaries&,
+                             MessageSink&);
+
+    bool ImportDocument(Database& db, const XmlNode& root, const QString& key,
+                        MessageSink& sink) const override
+    {
+        return RunSections(db, root, key, m_dictionaries, sink);
+    }
+    static bool RunSections(Database& db, const XmlNode& root, const QString& key,
+                            const Dictionaries& dictionaries, MessageSink& sink)
+    {
+        for (Section section : Sections())
+            if (!section(db, root, key, dictionaries, sink))
+                return false;
+        return true;
+    }
+    // Defined by each kind.
+    static std::span<const Section> Sections();
+
+protected:
+    Dictionaries m_dictionaries;
 };
 
 struct BatchCounts
@@ -36,5 +67,4 @@ struct BatchCounts
 // A file that cannot be loaded shows its XML error and ends the batch. Shows the summary with
 // both counts. Throws CorvaneError for what the batch does not handle: a database that cannot
 // be opened, a missing dictionary table, a move that fails (rows and moves so far stay).
-BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Settings& settings,
-                        MessageSink& sink);
+BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& settings, MessageSink& sink);

@@ -12,6 +12,8 @@
 #include <QSqlField>
 #include <QSqlRecord>
 
+#include <sqlite3.h>
+
 namespace
 {
 QString NextConnectionName()
@@ -80,6 +82,51 @@ const QString& PlaceholderName(qsizetype index)
     return names[index];
 }
 
+// The same text Qt SQL would give for the engine's error.
+QString NativeError(sqlite3* db)
+{
+    const QString text = QString::fromUtf8(sqlite3_errmsg(db)).trimmed();
+    return text.isEmpty() ? QStringLiteral("数据库操作失败") : text;
+}
+
+int BindNative(sqlite3_stmt* statement, int index, const QVariant& value)
+{
+    // As Qt SQL binds them: a null of any kind and a null text are NULL.
+    if (value.isNull())
+        return sqlite3_bind_null(statement, index);
+    switch (value.metaType().id())
+    {
+    case QMetaType::QString:
+    {
+        const QString* text = static_cast<const QString*>(value.constData());
+        if (text->isNull())
+            return sqlite3_bind_null(statement, index);
+        // The values outlive the step, so the engine need not copy them.
+        return sqlite3_bind_text16(statement, index, text->constData(), int(text->size() * sizeof(QChar)),
+                                   SQLITE_STATIC);
+    }
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Bool:
+        return sqlite3_bind_int64(statement, index, value.toLongLong());
+    case QMetaType::ULongLong:
+        return sqlite3_bind_int64(statement, index, qint64(value.toULongLong()));
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return sqlite3_bind_double(statement, index, value.toDouble());
+    case QMetaType::QByteArray:
+    {
+        const QByteArray* bytes = static_cast<const QByteArray*>(value.constData());
+        return sqlite3_bind_blob(statement, index, bytes->constData(), int(bytes->size()), SQLITE_STATIC);
+    }
+    default:
+        return sqlite3_bind_text16(statement, index, value.toString().constData(), -1, SQLITE_TRANSIENT);
+    }
+}
+
 QString DescribeError(const QSqlError& error)
 {
     QString text = error.databaseText().trimmed();
@@ -109,6 +156,9 @@ Database::Database(const QString& driver, const QString& databaseName, const QSt
         throw CorvaneError(QStringLiteral("无法打开数据库") + databaseName + QStringLiteral(":") +
                            description);
     }
+    const QVariant handle = m_db.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        m_native = *static_cast<sqlite3* const*>(handle.constData());
 }
 
 Database::~Database()
@@ -116,6 +166,9 @@ Database::~Database()
     for (const Statement& statement : std::as_const(m_statements))
         delete statement.query;
     m_statements.clear();
+    for (sqlite3_stmt* statement : std::as_const(m_nativeStatements))
+        sqlite3_finalize(statement);
+    m_nativeStatements.clear();
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_name);
@@ -158,6 +211,61 @@ QSqlQuery& Database::Execute(const QString& sql, const QVariantList& values)
         throw CorvaneError(description);
     }
     return query;
+}
+
+void Database::Run(const QString& sql, std::span<const QVariant> values)
+{
+    if (m_native)
+    {
+        RunNative(sql, values);
+        return;
+    }
+    Execute(sql, QVariantList(values.begin(), values.end())).finish();
+}
+
+sqlite3_stmt* Database::NativeStatement(const QString& sql)
+{
+    auto found = m_nativeStatements.constFind(sql);
+    if (found != m_nativeStatements.constEnd())
+        return *found;
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v3(m_native, text.constData(), int(text.size()), SQLITE_PREPARE_PERSISTENT,
+                           &statement, nullptr) != SQLITE_OK)
+    {
+        const QString description = NativeError(m_native);
+        sqlite3_finalize(statement);
+        throw CorvaneError(description);
+    }
+    return *m_nativeStatements.insert(sql, statement);
+}
+
+void Database::RunNative(const QString& sql, std::span<const QVariant> values)
+{
+    sqlite3_stmt* statement = NativeStatement(sql);
+    const int parameters = sqlite3_bind_parameter_count(statement);
+    if (qsizetype(values.size()) != parameters)
+        throw CorvaneError(QStringLiteral("语句需要%1个参数，给出%2个:%3")
+                               .arg(parameters)
+                               .arg(values.size())
+                               .arg(sql.left(80)));
+    for (int i = 0; i < parameters; ++i)
+        if (BindNative(statement, i + 1, values[std::size_t(i)]) != SQLITE_OK)
+        {
+            const QString description = NativeError(m_native);
+            sqlite3_reset(statement);
+            throw CorvaneError(description);
+        }
+    int result = sqlite3_step(statement);
+    while (result == SQLITE_ROW)
+        result = sqlite3_step(statement);
+    if (result != SQLITE_DONE)
+    {
+        const QString description = NativeError(m_native);
+        sqlite3_reset(statement);
+        throw CorvaneError(description);
+    }
+    sqlite3_reset(statement);
 }
 
 void Database::ExecuteScript(const QString& script)
@@ -223,21 +331,26 @@ bool Database::HasUniqueKey(const QString& table, const QString& column)
     return unique;
 }
 
+QString Database::RowIdentity() const
+{
+    return m_db.driverName() == QLatin1String("QPSQL") ? QStringLiteral("ctid") : QStringLiteral("rowid");
+}
+
 void Database::Begin()
 {
-    Execute(QStringLiteral("BEGIN")).finish();
+    Run(QStringLiteral("BEGIN"));
 }
 
 void Database::Commit()
 {
-    Execute(QStringLiteral("COMMIT")).finish();
+    Run(QStringLiteral("COMMIT"));
 }
 
 void Database::Rollback()
 {
     try
     {
-        Execute(QStringLiteral("ROLLBACK")).finish();
+        Run(QStringLiteral("ROLLBACK"));
     }
     catch (const CorvaneError&)
     {
@@ -305,7 +418,7 @@ void Transaction::Commit()
 
 Savepoint::Savepoint(Database& db, const QString& name) : m_db(db), m_name(name)
 {
-    m_db.Execute(QStringLiteral("SAVEPOINT ") + m_name).finish();
+    m_db.Run(QStringLiteral("SAVEPOINT ") + m_name);
 }
 
 Savepoint::~Savepoint()
@@ -314,8 +427,8 @@ Savepoint::~Savepoint()
         return;
     try
     {
-        m_db.Execute(QStringLiteral("ROLLBACK TO SAVEPOINT ") + m_name).finish();
-        m_db.Execute(QStringLiteral("RELEASE SAVEPOINT ") + m_name).finish();
+        m_db.Run(QStringLiteral("ROLLBACK TO SAVEPOINT ") + m_name);
+        m_db.Run(QStringLiteral("RELEASE SAVEPOINT ") + m_name);
     }
     catch (const CorvaneError&)
     {
@@ -325,6 +438,6 @@ Savepoint::~Savepoint()
 
 void Savepoint::Release()
 {
-    m_db.Execute(QStringLiteral("RELEASE SAVEPOINT ") + m_name).finish();
+    m_db.Run(QStringLiteral("RELEASE SAVEPOINT ") + m_name);
     m_done = true;
 }

@@ -9,8 +9,11 @@
 #include <QVariant>
 
 #include <memory>
+#include <span>
 
 class MessageSink;
+struct sqlite3;
+struct sqlite3_stmt;
 
 // Kind of a column as the record layer converts values for it.
 enum class ColumnKind
@@ -34,6 +37,10 @@ public:
     QSqlQuery& Prepared(const QString& sql);
     // Runs one statement with bound values. Throws CorvaneError with the engine's description.
     QSqlQuery& Execute(const QString& sql, const QVariantList& values = {});
+    // Runs a statement that returns no rows, with bound values. On SQLite the values go to the
+    // engine directly: Qt's binding layer costs more than the engine's work on a short insert.
+    // Other engines go through Qt SQL. Throws CorvaneError with the engine's description.
+    void Run(const QString& sql, std::span<const QVariant> values = {});
     // Runs a script of statements separated by ";" at line ends (the store files).
     void ExecuteScript(const QString& script);
 
@@ -53,6 +60,10 @@ public:
     // a row can be written with one INSERT ... ON CONFLICT. Cached for the connection.
     bool HasUniqueKey(const QString& table, const QString& column);
 
+    // The column that identifies one row of any table, for editing exactly one of several rows
+    // with the same key ("rowid" on SQLite, "ctid" on PostgreSQL).
+    QString RowIdentity() const;
+
     void Begin();
     void Commit();
     void Rollback();
@@ -69,6 +80,11 @@ private:
         qsizetype parameters;
     };
     Statement& PreparedStatement(const QString& sql);
+    sqlite3_stmt* NativeStatement(const QString& sql);
+    void RunNative(const QString& sql, std::span<const QVariant> values);
+
+    sqlite3* m_native = nullptr; // the SQLite handle under Qt's connection, null on other engines
+    QHash<QString, sqlite3_stmt*> m_nativeStatements;
 
     QHash<QString, Statement> m_statements;
     QHash<QString, QHash<QString, ColumnKind>> m_columns;

@@ -48,6 +48,44 @@ double ReadReal(const QString& text, bool& ok)
 }
 } // namespace
 
+QVariant ColumnValue(const QString& column, ColumnKind kind, const QString& text)
+{
+    if (kind == ColumnKind::Text)
+        return text.isNull() ? QStringLiteral("") : text;
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return QVariant(kind == ColumnKind::Integer ? QMetaType(QMetaType::LongLong)
+                                                    : QMetaType(QMetaType::Double));
+    bool ok = false;
+    if (kind == ColumnKind::Integer)
+    {
+        qlonglong whole = ReadInteger(trimmed, ok);
+        if (!ok)
+        {
+            // "12.0" is a whole number written by a spreadsheet; "12.5" is not.
+            const double number = ReadReal(trimmed, ok);
+            ok = ok && std::isfinite(number) && number == std::floor(number) && std::fabs(number) < 9.0e15;
+            whole = ok ? qlonglong(number) : 0;
+        }
+        if (!ok)
+            throw CorvaneError(Refusal(column, text, QStringLiteral("整数")));
+        return whole;
+    }
+    const double number = ReadReal(trimmed, ok);
+    if (!ok || !std::isfinite(number))
+        throw CorvaneError(Refusal(column, text, QStringLiteral("数字")));
+    return number;
+}
+
+ColumnKind KindOfColumn(Database& db, const QString& table, const QString& column)
+{
+    const QHash<QString, ColumnKind>& kinds = db.Columns(table);
+    auto found = kinds.constFind(column);
+    if (found == kinds.constEnd())
+        throw CorvaneError(QStringLiteral("表%1中没有字段%2").arg(table, column));
+    return *found;
+}
+
 Record::Record(Database& db, const QString& table) : m_db(&db), m_table(table), m_kinds(db.Columns(table))
 {
     m_columns.reserve(m_kinds.size());
@@ -68,20 +106,23 @@ Record Record::FindOrAdd(Database& db, const QString& table, const QString& keyC
         record.Assign(record.m_keyColumn, record.m_key);
         return record;
     }
-    record.m_isNew = !record.RowExists();
+    record.m_row = record.FirstRow();
+    record.m_isNew = record.m_row.isNull();
     if (record.m_isNew)
         record.SetValue(record.m_keyColumn, record.m_key);
     return record;
 }
 
-bool Record::RowExists() const
+QVariant Record::FirstRow() const
 {
-    QSqlQuery& query = m_db->Execute(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1")
-                                         .arg(m_db->QuoteName(m_table), m_db->QuoteName(m_keyColumn)),
-                                     {m_key});
-    const bool found = query.next();
+    const QString identity = m_db->RowIdentity();
+    QSqlQuery& query =
+        m_db->Execute(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? ORDER BY %1 LIMIT 1")
+                          .arg(identity, m_db->QuoteName(m_table), m_db->QuoteName(m_keyColumn)),
+                      {m_key});
+    const QVariant row = query.next() ? query.value(0) : QVariant();
     query.finish();
-    return found;
+    return row;
 }
 
 Record Record::AddNew(Database& db, const QString& table)
@@ -100,40 +141,7 @@ ColumnKind Record::CheckColumn(const QString& column) const
 void Record::SetText(const QString& column, const QString& text)
 {
     const QString name = column.toLower();
-    const ColumnKind kind = CheckColumn(name);
-    if (kind == ColumnKind::Text)
-    {
-        // A missing element reads as a null text; the column still gets the empty text, not NULL.
-        Assign(name, text.isNull() ? QStringLiteral("") : text);
-        return;
-    }
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
-    {
-        Assign(name, QVariant(kind == ColumnKind::Integer ? QMetaType(QMetaType::LongLong)
-                                                          : QMetaType(QMetaType::Double)));
-        return;
-    }
-    bool ok = false;
-    if (kind == ColumnKind::Integer)
-    {
-        qlonglong whole = ReadInteger(trimmed, ok);
-        if (!ok)
-        {
-            // "12.0" is a whole number written by a spreadsheet; "12.5" is not.
-            const double number = ReadReal(trimmed, ok);
-            ok = ok && std::isfinite(number) && number == std::floor(number) && std::fabs(number) < 9.0e15;
-            whole = ok ? qlonglong(number) : 0;
-        }
-        if (!ok)
-            throw CorvaneError(Refusal(name, text, QStringLiteral("整数")));
-        Assign(name, whole);
-        return;
-    }
-    const double number = ReadReal(trimmed, ok);
-    if (!ok || !std::isfinite(number))
-        throw CorvaneError(Refusal(name, text, QStringLiteral("数字")));
-    Assign(name, number);
+    Assign(name, ColumnValue(name, CheckColumn(name), text));
 }
 
 void Record::SetValue(const QString& column, const QVariant& value)
@@ -178,7 +186,8 @@ QString Record::StatementText(Mode mode) const
                 sql += comma;
             sql += m_db->QuoteName(m_columns[i]) + QStringLiteral(" = ?");
         }
-        sql += QStringLiteral(" WHERE ") + m_db->QuoteName(m_keyColumn) + QStringLiteral(" = ?");
+        // Only the row found: others with the same key stay as they are.
+        sql += QStringLiteral(" WHERE ") + m_db->RowIdentity() + QStringLiteral(" = ?");
         return sql;
     }
     sql += QStringLiteral("INSERT INTO ") + m_db->QuoteName(m_table);
@@ -232,11 +241,15 @@ void Record::Update()
     if (mode == Mode::Update)
     {
         QVariantList values = m_values;
-        values.append(m_key);
-        m_db->Execute(sql, values).finish();
+        values.append(m_row);
+        m_db->Run(sql, values);
         return;
     }
-    m_db->Execute(sql, m_values).finish();
-    if (!m_keyColumn.isEmpty())
-        m_isNew = false; // a second Update() of the same record edits the row just written
+    m_db->Run(sql, m_values);
+    if (mode == Mode::Insert && !m_keyColumn.isEmpty())
+    {
+        // A second Update() of the same record edits the row just written.
+        m_row = FirstRow();
+        m_isNew = false;
+    }
 }
