@@ -11,6 +11,7 @@
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlRecord>
+#include <QStringEncoder>
 
 #include <sqlite3.h>
 
@@ -89,7 +90,9 @@ QString NativeError(sqlite3* db)
     return text.isEmpty() ? QStringLiteral("数据库操作失败") : text;
 }
 
-int BindNative(sqlite3_stmt* statement, int index, const QVariant& value)
+// text: the value's UTF-8 form when it is a text, else null.
+int BindNative(sqlite3_stmt* statement, int index, const QVariant& value, const char* text,
+               qsizetype textSize)
 {
     // As Qt SQL binds them: a null of any kind and a null text are NULL.
     if (value.isNull())
@@ -98,12 +101,11 @@ int BindNative(sqlite3_stmt* statement, int index, const QVariant& value)
     {
     case QMetaType::QString:
     {
-        const QString* text = static_cast<const QString*>(value.constData());
-        if (text->isNull())
+        if (!text)
             return sqlite3_bind_null(statement, index);
-        // The values outlive the step, so the engine need not copy them.
-        return sqlite3_bind_text16(statement, index, text->constData(), int(text->size() * sizeof(QChar)),
-                                   SQLITE_STATIC);
+        // The database holds UTF-8: a UTF-16 text would be converted again at every use. The
+        // buffer outlives the step, so the engine need not copy it.
+        return sqlite3_bind_text(statement, index, text, int(textSize), SQLITE_STATIC);
     }
     case QMetaType::LongLong:
     case QMetaType::Int:
@@ -249,13 +251,39 @@ void Database::RunNative(const QString& sql, std::span<const QVariant> values)
                                .arg(parameters)
                                .arg(values.size())
                                .arg(sql.left(80)));
+    // Every text into one buffer first: binding points into it, so it must not grow meanwhile.
+    m_utf8.clear();
+    m_utf8Ends.assign(std::size_t(parameters), 0);
     for (int i = 0; i < parameters; ++i)
-        if (BindNative(statement, i + 1, values[std::size_t(i)]) != SQLITE_OK)
+    {
+        const QVariant& value = values[std::size_t(i)];
+        if (value.metaType().id() != QMetaType::QString || value.isNull())
+            continue;
+        const QString& text = *static_cast<const QString*>(value.constData());
+        if (text.isNull())
+            continue;
+        const std::size_t start = m_utf8.size();
+        m_utf8.resize(start + std::size_t(text.size()) * 3 + 1);
+        QStringEncoder encoder(QStringEncoder::Utf8);
+        char* end = encoder.appendToBuffer(m_utf8.data() + start, text);
+        m_utf8.resize(std::size_t(end - m_utf8.data()) + 1); // the final byte keeps "" apart from null
+        m_utf8Ends[std::size_t(i)] = m_utf8.size();
+    }
+    std::size_t start = 0;
+    for (int i = 0; i < parameters; ++i)
+    {
+        const std::size_t end = m_utf8Ends[std::size_t(i)];
+        const char* text = end ? m_utf8.data() + start : nullptr;
+        const qsizetype size = end ? qsizetype(end - start - 1) : 0;
+        if (end)
+            start = end;
+        if (BindNative(statement, i + 1, values[std::size_t(i)], text, size) != SQLITE_OK)
         {
             const QString description = NativeError(m_native);
             sqlite3_reset(statement);
             throw CorvaneError(description);
         }
+    }
     int result = sqlite3_step(statement);
     while (result == SQLITE_ROW)
         result = sqlite3_step(statement);

@@ -10,6 +10,8 @@
 
 #include <memory>
 #include <span>
+#include <string>
+#include <vector>
 
 class MessageSink;
 struct sqlite3;
@@ -85,6 +87,8 @@ private:
 
     sqlite3* m_native = nullptr; // the SQLite handle under Qt's connection, null on other engines
     QHash<QString, sqlite3_stmt*> m_nativeStatements;
+    std::string m_utf8;                  // the texts of the statement being run, as UTF-8
+    std::vector<std::size_t> m_utf8Ends; // per value: the end of its text in m_utf8 (+1), or 0
 
     QHash<QString, Statement> m_statements;
     QHash<QString, QHash<QString, ColumnKind>> m_columns;

@@ -46,6 +46,14 @@ double ReadReal(const QString& text, bool& ok)
     ok = ReadPlainNumber(text, value);
     return ok ? value : text.toDouble(&ok);
 }
+// Column names are nearly always given in lower case already: sharing them spares a copy per value.
+QString LowerName(const QString& column)
+{
+    for (const QChar c : column)
+        if (c.unicode() > 0x7f || (c >= u'A' && c <= u'Z'))
+            return column.toLower();
+    return column;
+}
 } // namespace
 
 QVariant ColumnValue(const QString& column, ColumnKind kind, const QString& text)
@@ -95,7 +103,7 @@ Record::Record(Database& db, const QString& table) : m_db(&db), m_table(table), 
 Record Record::FindOrAdd(Database& db, const QString& table, const QString& keyColumn, const QString& key)
 {
     Record record(db, table);
-    record.m_keyColumn = keyColumn.toLower();
+    record.m_keyColumn = LowerName(keyColumn);
     record.CheckColumn(record.m_keyColumn);
     // A file without an id reads it as a null text; its row is the one whose key is empty.
     record.m_key = key.isNull() ? QStringLiteral("") : key;
@@ -140,13 +148,13 @@ ColumnKind Record::CheckColumn(const QString& column) const
 
 void Record::SetText(const QString& column, const QString& text)
 {
-    const QString name = column.toLower();
+    const QString name = LowerName(column);
     Assign(name, ColumnValue(name, CheckColumn(name), text));
 }
 
 void Record::SetValue(const QString& column, const QVariant& value)
 {
-    const QString name = column.toLower();
+    const QString name = LowerName(column);
     CheckColumn(name);
     Assign(name, value);
 }
@@ -168,7 +176,7 @@ void Record::Assign(const QString& column, const QVariant& value)
 
 QVariant Record::Value(const QString& column) const
 {
-    const qsizetype index = m_columns.indexOf(column.toLower());
+    const qsizetype index = m_columns.indexOf(LowerName(column));
     return index >= 0 ? m_values[index] : QVariant();
 }
 
