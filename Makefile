@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run bench crash-test format format-check asan clean
+.PHONY: all deps configure build test run bench crash-test format format-check asan fuzz clean
 
 all: build
 
@@ -42,5 +42,11 @@ asan: deps
 	@cmake --build build-asan -j $(JOBS)
 	@cd build-asan && ctest --output-on-failure -j $(JOBS)
 
+# libFuzzer targets under ASan and UBSan; FUZZ_SECONDS per target. Clang is installed here only.
+FUZZ_SECONDS ?= 180
+fuzz:
+	@bash tools/install-deps.sh clang libclang-rt-14-dev
+	@bash tools/fuzz.sh $(FUZZ_SECONDS)
+
 clean:
-	@rm -rf $(BUILD) build-asan
+	@rm -rf $(BUILD) build-asan build-fuzz

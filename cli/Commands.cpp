@@ -1,6 +1,6 @@
 #include "cli/Commands.h"
 
-#include "app/Config.h"
+#include "services/Config.h"
 #include "services/CorvaneError.h"
 #include "services/MessageSink.h"
 #include "services/Settings.h"
@@ -39,16 +39,24 @@ const Command kCommands[] = {
     {"reports", ReportsCommand, "reports                           生成两个统计报表 (LocalPath)"},
 };
 
-int Usage(const QString& problem)
+QString UsageText()
 {
-    QString text;
-    if (!problem.isEmpty())
-        text += problem + QLatin1Char('\n');
-    text += QStringLiteral("用法: corvane-cli [--app-folder DIR] [--local-path DIR] 命令 [参数]\n命令:\n");
+    QString text = QStringLiteral("用法: corvane-cli [--app-folder DIR] [--local-path DIR] 命令 [参数]\n"
+                                  "      corvane-cli --help | --version\n命令:\n");
     for (const Command& command : kCommands)
         text += QStringLiteral("  ") + QString::fromUtf8(command.usage) + QLatin1Char('\n');
+    return text;
+}
+
+void Print(const QString& text, FILE* stream)
+{
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+int Usage(const QString& problem)
+{
+    Print((problem.isEmpty() ? QString() : problem + QLatin1Char('\n')) + UsageText(), stderr);
     return 2;
 }
 
@@ -63,10 +71,33 @@ int RunCommandLine(const QStringList& arguments, const QString& programFolder)
     QString appFolder = programFolder;
     QString localPath;
     bool localPathGiven = false;
+    // Options may stand before or after the command, as GNU tools allow; "--" ends them.
     QStringList rest;
+    bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i)
     {
         const QString& argument = arguments[i];
+        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-"))
+        {
+            rest.append(argument);
+            continue;
+        }
+        if (argument == QLatin1String("--"))
+        {
+            optionsEnded = true;
+            continue;
+        }
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+        {
+            Print(UsageText(), stdout);
+            return 0;
+        }
+        if (argument == QLatin1String("--version"))
+        {
+            Print(QStringLiteral("corvane-cli ") + QLatin1String(CORVANE_VERSION) + QLatin1Char('\n'),
+                  stdout);
+            return 0;
+        }
         if (argument == QLatin1String("--app-folder") || argument == QLatin1String("--local-path"))
         {
             if (i + 1 >= arguments.size())
@@ -75,10 +106,7 @@ int RunCommandLine(const QStringList& arguments, const QString& programFolder)
             localPathGiven = localPathGiven || argument == QLatin1String("--local-path");
             continue;
         }
-        if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
-            return Usage(QString());
-        rest = arguments.mid(i);
-        break;
+        return Usage(QStringLiteral("未知选项 (unknown option): ") + argument);
     }
     if (rest.isEmpty())
         return Usage(QStringLiteral("缺少命令"));

@@ -25,7 +25,7 @@ int RunBatch(Batch batch, const QString& extension, Settings& settings, const QS
         return UsageProblem(problem);
     // A file that failed, or one the batch never reached after a load error, makes the run fail.
     const BatchCounts counts = batch(files, settings, sink);
-    return counts.failed == 0 && counts.imported == files.names.size() ? 0 : 1;
+    return counts.failed == 0 && !counts.stopped ? 0 : 1;
 }
 } // namespace
 

@@ -2,6 +2,8 @@
 
 #include <libxml/parser.h>
 
+#include <new>
+
 DocumentPrefetcher::DocumentPrefetcher(const QString& folder, const QStringList& names, std::size_t ahead)
     : m_folder(folder), m_names(names), m_ahead(ahead < 2 ? 2 : ahead)
 {
@@ -56,9 +58,25 @@ void DocumentPrefetcher::LoadAll()
     for (const QString& name : std::as_const(m_names))
     {
         Loaded loaded;
-        loaded.document = LoadXmlFile(m_folder + name);
-        loaded.error = GetXmlError();
-        loaded.document.PrepareLookups();
+        // An exception must not leave this thread: it would end the program without a summary.
+        try
+        {
+            loaded.document = LoadXmlFile(m_folder + name);
+            loaded.error = GetXmlError();
+            loaded.document.PrepareLookups();
+        }
+        catch (const std::bad_alloc&)
+        {
+            loaded = Loaded();
+            loaded.error =
+                QStringLiteral("无法打开指定文件") + m_folder + name + QStringLiteral("\n内存不足");
+        }
+        catch (const std::exception& error)
+        {
+            loaded = Loaded();
+            loaded.error = QStringLiteral("无法打开指定文件") + m_folder + name + QLatin1Char('\n') +
+                           QString::fromLocal8Bit(error.what());
+        }
 
         std::unique_lock<std::mutex> lock(m_mutex);
         if (m_ready.size() >= m_ahead)

@@ -1,10 +1,86 @@
 #include "import/FileList.h"
 
 #include <QDir>
-#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
+#include <filesystem>
+#include <type_traits>
+
+namespace
+{
+// The name as `ls -b` shows it: bytes that do not decode as octal escapes.
+QString ShownName(const std::string& raw)
+{
+    QString shown;
+    for (const char c : raw)
+    {
+        const uchar byte = uchar(c);
+        if (byte < 0x80 && byte >= 0x20)
+            shown += QLatin1Char(c);
+        else
+            shown += QStringLiteral("\\%1").arg(byte, 3, 8, QLatin1Char('0'));
+    }
+    return shown;
+}
+
+bool HasExtension(const QString& name, const QString& extension)
+{
+    return name.size() > extension.size() && name.endsWith(extension, Qt::CaseInsensitive) &&
+           name[name.size() - extension.size() - 1] == u'.';
+}
+
+// Names only, and no file information kept per entry: a large folder costs little memory. The
+// folder is read through the standard library, which gives the names as the system stores them,
+// so a name that does not decode is seen rather than silently dropped.
+void ListFolder(FileList& files, const QString& extension)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    for (fs::directory_iterator entry(fs::path(files.folder.toStdU16String()), error), end;
+         !error && entry != end; entry.increment(error))
+    {
+        const fs::path& path = entry->path();
+        QString name;
+        QString unreadable;
+        if constexpr (std::is_same_v<fs::path::value_type, char>)
+        {
+            const std::string raw = path.filename().string();
+            name = QFile::decodeName(QByteArray::fromStdString(raw));
+            if (QFile::encodeName(name).toStdString() != raw)
+            {
+                if (!HasExtension(ShownName(raw), extension))
+                    continue;
+                files.unreadable.append(
+                    {ShownName(raw), QStringLiteral("文件名不能按系统编码解读，请改名后再导入")});
+                continue;
+            }
+        }
+        else
+        {
+            name = QString::fromStdU16String(path.filename().u16string());
+        }
+        if (!HasExtension(name, extension))
+            continue;
+        std::error_code statusError;
+        const fs::file_status status = fs::status(path, statusError);
+        if (fs::is_directory(status))
+            continue;
+        if (!fs::exists(status))
+            unreadable = fs::is_symlink(entry->symlink_status(statusError))
+                             ? QStringLiteral("链接指向的文件不存在")
+                             : QStringLiteral("文件不存在");
+        else if (!fs::is_regular_file(status))
+            unreadable = QStringLiteral("不是普通文件");
+        if (unreadable.isEmpty())
+            files.names.append(name);
+        else
+            files.unreadable.append({name, unreadable});
+    }
+}
+} // namespace
 
 bool FileListFromArguments(const QStringList& arguments, const QString& extension, FileList& files,
                            QString& problem)
@@ -19,14 +95,7 @@ bool FileListFromArguments(const QStringList& arguments, const QString& extensio
     {
         QDir dir(arguments.first());
         files.folder = QDir::fromNativeSeparators(dir.absolutePath()) + QLatin1Char('/');
-        // Names only: QDir::entryList keeps a file information object per entry until it has
-        // sorted them all, which makes a large folder cost far more memory than its import.
-        QDirIterator entries(dir.path(), {QStringLiteral("*.") + extension}, QDir::Files | QDir::Hidden);
-        while (entries.hasNext())
-        {
-            entries.next();
-            files.names.append(entries.fileName());
-        }
+        ListFolder(files, extension);
         std::sort(files.names.begin(), files.names.end());
         return true;
     }
@@ -55,4 +124,32 @@ QString CompanionName(const QString& name)
 {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? QString() : name.left(dot + 1) + QStringLiteral("htm");
+}
+
+QStringList DistinctFiles(const QString& folder, const QStringList& names)
+{
+    QSet<QString> seen;
+    seen.reserve(names.size());
+    QStringList distinct;
+    bool copied = false;
+    for (qsizetype i = 0; i < names.size(); ++i)
+    {
+        const QString path = folder + names[i];
+        QString key = QFileInfo(path).canonicalFilePath();
+        if (key.isEmpty())
+            key = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        const bool repeated = seen.contains(key);
+        if (repeated && !copied)
+        {
+            distinct = names.mid(0, i);
+            copied = true;
+        }
+        if (!repeated)
+        {
+            seen.insert(key);
+            if (copied)
+                distinct.append(names[i]);
+        }
+    }
+    return copied ? distinct : names;
 }

@@ -58,6 +58,12 @@ bool IsSameFolder(const QString& first, const QString& second)
 void MoveFileReplacing(const QString& source, const QString& target)
 {
     std::error_code error;
+    // A link renamed into the archive would dangle there: archive what it points at instead.
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(FsPath(source), error)))
+    {
+        CopyThenRemove(source, target);
+        return;
+    }
     std::filesystem::rename(FsPath(source), FsPath(target), error);
     if (!error)
         return;

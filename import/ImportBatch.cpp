@@ -37,14 +37,47 @@ void MoveImportedFile(const QString& folder, const QString& name, const QString&
         PathAttributes(folder + companion) >= 0)
         MoveFileReplacing(folder + companion, localPath + companion);
 }
+
+// What a report file of the given root element is, in the operator's words.
+QString DescribeRoot(const QString& rootName)
+{
+    if (rootName == QLatin1String("CorpInfo"))
+        return QStringLiteral("单位信息文件");
+    if (rootName == QLatin1String("Report"))
+        return QStringLiteral("项目信息文件");
+    return QString();
+}
+
+QString WrongKindMessage(const QString& path, const QString& expected, const QString& found)
+{
+    const QString what = DescribeRoot(found);
+    return QStringLiteral("不是") + DescribeRoot(expected) + QStringLiteral(":") + path + QLatin1Char('\n') +
+           (what.isEmpty() ? QStringLiteral("根元素是 <") + found + QStringLiteral(">")
+                           : QStringLiteral("这是") + what + QStringLiteral(" (根元素 <") + found +
+                                 QStringLiteral(">)"));
+}
+
+// One message for every file that stayed behind, however many: the first few by name.
+QString UnmovedFilesText(const QStringList& unmoved, const QString& firstReason, const QString& localPath)
+{
+    constexpr qsizetype kNamed = 20;
+    QString text = QStringLiteral("\n有") + QString::number(unmoved.size()) +
+                   QStringLiteral("个文件无法移动到") + localPath + QStringLiteral("，仍在原处:");
+    for (qsizetype i = 0; i < unmoved.size() && i < kNamed; ++i)
+        text += QLatin1Char('\n') + unmoved[i];
+    if (unmoved.size() > kNamed)
+        text +=
+            QStringLiteral("\n……另有") + QString::number(unmoved.size() - kNamed) + QStringLiteral("个文件");
+    return text + QStringLiteral("\n原因:") + firstReason;
+}
 } // namespace
 
 BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& settings, MessageSink& sink)
 {
     std::unique_ptr<Database> db = OpenDatabase(settings);
-    // The batch keeps the database to itself until it ends: a commit per file then takes no
-    // file locks of its own.
-    db->Execute(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")).finish();
+    // Another program's writer holds the database for seconds at most; past this the batch stops
+    // once rather than failing file after file.
+    db->Execute(QStringLiteral("PRAGMA busy_timeout=2000")).finish();
     kind.LoadDictionaries(*db, sink);
 
     const QString folder = WithTrailingSlash(files.folder);
@@ -54,30 +87,53 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
     const QSet<QString> companions =
         moveFiles ? CompanionCandidates(folder.isEmpty() ? QStringLiteral(".") : folder) : QSet<QString>();
 
-    DocumentPrefetcher loader(folder, files.names);
-
     BatchCounts counts;
-    const int total = int(files.names.size());
+    for (const UnreadableFile& entry : files.unreadable)
+    {
+        sink.Show(QStringLiteral("无法打开指定文件") + folder + entry.name + QLatin1Char('\n') +
+                  entry.reason);
+        ++counts.failed;
+    }
+
+    const QStringList names = DistinctFiles(folder, files.names);
+    DocumentPrefetcher loader(folder, names);
+
+    QStringList unmoved;
+    QString moveFailure;
+    const int total = int(names.size());
     for (int index = 0; index < total; ++index)
     {
-        const QString& name = files.names[index];
+        const QString& name = names[index];
         sink.Progress(name, index, total);
         DocumentPrefetcher::Loaded loaded = loader.Next();
-        // A name listed twice was read ahead before its first import moved it away.
-        if (loaded.error.isEmpty() && moveFiles && PathAttributes(folder + name) < 0)
-            loaded.error = QStringLiteral("无法打开指定文件") + folder + name;
         if (!loaded.error.isEmpty())
         {
             sink.Show(loaded.error);
+            counts.stopped = true;
             break;
         }
         const XmlNode root = loaded.document.Root();
+        const QString rootName = GetNodeName(root);
+        if (rootName != kind.RootName())
+        {
+            sink.Show(WrongKindMessage(folder + name, kind.RootName(), rootName));
+            ++counts.failed;
+            continue;
+        }
         const QString key = kind.ReadKey(root);
 
         bool ok = false;
         {
-            // One transaction per file; what the sections wrote is kept even when a later one failed.
-            Transaction transaction(*db);
+            // The write lock is taken before the first row, so a busy database leaves nothing half
+            // written. One transaction per file; what the sections wrote is kept even when a later
+            // one failed.
+            if (!db->TryBeginWrite())
+            {
+                sink.Show(QStringLiteral("数据库正被其他程序使用") + DatabasePath(settings));
+                counts.stopped = true;
+                break;
+            }
+            Transaction transaction(*db, Transaction::AlreadyBegun);
             ok = kind.ImportDocument(*db, root, key, sink);
             try
             {
@@ -93,7 +149,19 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
         if (ok && !(kind.KeyRequired() && key.isEmpty()))
         {
             if (moveFiles)
-                MoveImportedFile(folder, name, localPath, companions);
+            {
+                try
+                {
+                    MoveImportedFile(folder, name, localPath, companions);
+                }
+                catch (const CorvaneError& error)
+                {
+                    // Its rows are in: the file still counts as imported, and the batch goes on.
+                    if (unmoved.isEmpty())
+                        moveFailure = error.Message();
+                    unmoved.append(name);
+                }
+            }
             ++counts.imported;
         }
         else
@@ -104,7 +172,11 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
     db.reset();
     sink.Progress(QString(), total, total);
 
-    sink.Show(kind.SummaryTitle() + QStringLiteral("\n倒入成功") + QString::number(counts.imported) +
-              QStringLiteral("个文件\n倒入失败") + QString::number(counts.failed) + QStringLiteral("个文件"));
+    QString summary = kind.SummaryTitle() + QStringLiteral("\n倒入成功") + QString::number(counts.imported) +
+                      QStringLiteral("个文件\n倒入失败") + QString::number(counts.failed) +
+                      QStringLiteral("个文件");
+    if (!unmoved.isEmpty())
+        summary += UnmovedFilesText(unmoved, moveFailure, localPath);
+    sink.Show(summary);
     return counts;
 }

@@ -21,6 +21,8 @@ public:
     virtual QString SummaryTitle() const = 0;
     // Units: a file without an id counts as failed even when its sections succeeded.
     virtual bool KeyRequired() const = 0;
+    // The root element of the kind's files ("CorpInfo", "Report").
+    virtual QString RootName() const = 0;
     virtual void LoadDictionaries(Database& db, MessageSink& sink) = 0;
     // The document's identifier (UnitId, ProjectKey).
     virtual QString ReadKey(const XmlNode& root) const = 0;
@@ -60,11 +62,23 @@ struct BatchCounts
 {
     int imported = 0;
     int failed = 0;
+    // The batch ended before its last file: a file could not be loaded, or the database was busy.
+    bool stopped = false;
 };
 
 // Imports the files of the list one by one: one transaction per file, an imported file and its
-// "htm" companion moved into LocalPath (unless that is the import folder itself or missing).
-// A file that cannot be loaded shows its XML error and ends the batch. Shows the summary with
-// both counts. Throws CorvaneError for what the batch does not handle: a database that cannot
-// be opened, a missing dictionary table, a move that fails (rows and moves so far stay).
+// "htm" companion moved into LocalPath (unless that is the import folder itself or missing; a
+// linked file is archived as a copy of its content and the link removed). A file listed twice
+// is imported once.
+// - Each unreadable folder entry of the list is shown as "无法打开指定文件" + path, a line break and
+//   the reason, and counts as failed.
+// - A file that cannot be loaded shows its XML error and ends the batch.
+// - A file whose root element is not the kind's shows "不是" + the kind's description + ":" +
+//   path, a line break and what it is; it counts as failed, writes nothing and stays.
+// - When another program holds the database for writing past a short wait, the batch shows
+//   "数据库正被其他程序使用" + path once and ends; the file in hand stays and wrote nothing.
+// - A move that fails leaves the file where it was (its rows stay; it counts as imported); the
+//   summary then names the files that were not moved.
+// Shows the summary with both counts. Throws CorvaneError for what the batch does not handle:
+// a database that cannot be opened, a missing dictionary table.
 BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& settings, MessageSink& sink);

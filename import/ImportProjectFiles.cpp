@@ -16,6 +16,7 @@ class ProjectBatch : public SectionedKind<ProjectDictionaries>
 public:
     QString SummaryTitle() const override { return QStringLiteral("导入项目信息:操作完成！"); }
     bool KeyRequired() const override { return false; }
+    QString RootName() const override { return QStringLiteral("Report"); }
     void LoadDictionaries(Database& db, MessageSink& sink) override
     {
         m_dictionaries = LoadProjectDictionaries(db, sink);

@@ -17,6 +17,7 @@ class UnitBatch : public SectionedKind<UnitDictionaries>
 public:
     QString SummaryTitle() const override { return QStringLiteral("导入单位信息:操作完成！"); }
     bool KeyRequired() const override { return true; }
+    QString RootName() const override { return QStringLiteral("CorpInfo"); }
     void LoadDictionaries(Database& db, MessageSink& sink) override
     {
         m_dictionaries = LoadUnitDictionaries(db, sink);

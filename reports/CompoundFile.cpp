@@ -22,6 +22,21 @@ void InitGsf()
     std::call_once(once, [] { gsf_init(); });
 }
 
+// libgsf prints its own warnings about a damaged file on stderr; while one is read or written they
+// are held back, as the message the program shows says what went wrong.
+class QuietGsf
+{
+public:
+    QuietGsf() : m_previous(g_log_set_default_handler(&Ignore, nullptr)) {}
+    ~QuietGsf() { g_log_set_default_handler(m_previous, nullptr); }
+    QuietGsf(const QuietGsf&) = delete;
+    QuietGsf& operator=(const QuietGsf&) = delete;
+
+private:
+    static void Ignore(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+    GLogFunc m_previous;
+};
+
 // A stream's name as a message shows it: without the control characters some names start with
 // ("\005SummaryInformation"), under the storages holding it.
 QString DisplayName(const QString& storage, const char* name)
@@ -113,6 +128,7 @@ bool CopyStorage(GsfInfile* in, GsfOutfile* out, int replaceIndex, const QByteAr
 CompoundFile::CompoundFile(const QString& path)
 {
     InitGsf();
+    const QuietGsf quiet;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw CorvaneError("无法打开工作簿:" + path);
@@ -184,6 +200,7 @@ CompoundFile::~CompoundFile()
 
 void CompoundFile::Save(const QString& path, const QByteArray& workbook) const
 {
+    const QuietGsf quiet;
     GsfOutput* sink = gsf_output_memory_new();
     GsfOutfile* out = gsf_outfile_msole_new(sink);
     guint8 classId[16];

@@ -369,6 +369,23 @@ void Database::Begin()
     Run(QStringLiteral("BEGIN"));
 }
 
+bool Database::TryBeginWrite()
+{
+    QSqlQuery& query = Prepared(QStringLiteral("BEGIN IMMEDIATE"));
+    if (query.exec())
+    {
+        query.finish();
+        return true;
+    }
+    const QSqlError error = query.lastError();
+    query.finish();
+    // SQLITE_BUSY and SQLITE_LOCKED, extended codes included.
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    if (code == 5 || code == 6)
+        return false;
+    throw CorvaneError(DescribeError(error));
+}
+
 void Database::Commit()
 {
     Run(QStringLiteral("COMMIT"));
@@ -431,6 +448,8 @@ Transaction::Transaction(Database& db) : m_db(db)
 {
     m_db.Begin();
 }
+
+Transaction::Transaction(Database& db, Begun) : m_db(db) {}
 
 Transaction::~Transaction()
 {

@@ -67,6 +67,10 @@ public:
     QString RowIdentity() const;
 
     void Begin();
+    // Begins a write transaction now rather than at the first write, so that another program's
+    // write lock shows here, before any row is written. False when the database stays locked
+    // past the busy wait; throws CorvaneError for any other failure.
+    bool TryBeginWrite();
     void Commit();
     void Rollback();
 
@@ -114,6 +118,12 @@ class Transaction
 {
 public:
     explicit Transaction(Database& db);
+    // Takes over a transaction the caller began (e.g. with TryBeginWrite).
+    enum Begun
+    {
+        AlreadyBegun
+    };
+    Transaction(Database& db, Begun);
     ~Transaction();
     void Commit();
 

@@ -1,6 +1,7 @@
 #include "services/XmlAccess.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -11,6 +12,7 @@
 #else
 #define CORVANE_HAVE_ICONV 0
 #endif
+#include <libxml/hash.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xpath.h>
@@ -191,6 +193,98 @@ bool DecodeGb18030(const QByteArray& in, QByteArray& out)
 #endif
 
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+
+// Report files are a few kilobytes; a file this large is not one.
+constexpr qint64 kMaxXmlFileSize = qint64(64) << 20;
+
+// The bytes of a regular file up to kMaxXmlFileSize; the reason it cannot be read otherwise. A
+// FIFO would block the read and a device would never end, so only regular files are opened.
+QString ReadRegularFile(const QString& path, QByteArray& content)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return info.isSymLink() ? QStringLiteral("链接指向的文件不存在") : QStringLiteral("文件不存在");
+    if (!info.isFile())
+        return info.isDir() ? QStringLiteral("这是一个文件夹，不是文件") : QStringLiteral("不是普通文件");
+    if (info.size() > kMaxXmlFileSize)
+        return QStringLiteral("文件过大 (超过 %1 MB)").arg(kMaxXmlFileSize >> 20);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return file.errorString();
+    // The file may have grown since it was looked at: one byte more than it had tells. A read
+    // of the limit itself would allocate the whole limit for every file.
+    content = file.read(std::min(file.size(), kMaxXmlFileSize) + 1);
+    if (content.size() > kMaxXmlFileSize)
+        return QStringLiteral("文件过大 (超过 %1 MB)").arg(kMaxXmlFileSize >> 20);
+    if (file.error() != QFileDevice::NoError)
+        return file.errorString();
+    return QString();
+}
+
+// A DTD that declares entities lets a small file expand to gigabytes once its text is read;
+// report files never declare any.
+bool DeclaresEntities(xmlDocPtr doc)
+{
+    for (xmlDtdPtr dtd : {doc->intSubset, doc->extSubset})
+        if (dtd && ((dtd->entities && xmlHashSize(static_cast<xmlHashTablePtr>(dtd->entities)) > 0) ||
+                    (dtd->pentities && xmlHashSize(static_cast<xmlHashTablePtr>(dtd->pentities)) > 0)))
+            return true;
+    return false;
+}
+
+// Collects libxml2's diagnostics of one parse on this thread instead of letting them reach
+// stderr: the handlers are per thread, so each loading thread installs its own for the parse.
+class ParseErrors
+{
+public:
+    ParseErrors()
+    {
+        xmlSetStructuredErrorFunc(this, &ParseErrors::Collect);
+        xmlSetGenericErrorFunc(nullptr, Quiet);
+    }
+    ~ParseErrors() { xmlSetStructuredErrorFunc(nullptr, nullptr); }
+    ParseErrors(const ParseErrors&) = delete;
+    ParseErrors& operator=(const ParseErrors&) = delete;
+
+    // The first error, as the operator should read it.
+    QString Reason() const
+    {
+        if (!m_seen)
+            return QStringLiteral("文件为空或没有根元素");
+        QString reason;
+        if (m_code == XML_ERR_UNSUPPORTED_ENCODING || m_code == XML_ERR_UNKNOWN_ENCODING)
+            reason = QStringLiteral("未知的编码: ");
+        else if (m_domain == XML_FROM_I18N || m_code == XML_ERR_INVALID_CHAR ||
+                 m_code == XML_ERR_INVALID_ENCODING)
+            reason = QStringLiteral("编码错误: ");
+        else
+            reason = QStringLiteral("格式不正确: ");
+        if (m_line > 0)
+            reason += QStringLiteral("第%1行第%2列: ").arg(m_line).arg(m_column);
+        return reason + m_message;
+    }
+
+private:
+    static void Collect(void* context, xmlErrorPtr error)
+    {
+        auto* self = static_cast<ParseErrors*>(context);
+        if (!error || error->level < XML_ERR_ERROR || self->m_seen)
+            return;
+        self->m_seen = true;
+        self->m_code = error->code;
+        self->m_domain = error->domain;
+        self->m_line = error->line;
+        self->m_column = error->int2;
+        self->m_message = QString::fromUtf8(error->message ? error->message : "").trimmed();
+    }
+
+    bool m_seen = false;
+    int m_code = 0;
+    int m_domain = 0;
+    int m_line = 0;
+    int m_column = 0;
+    QString m_message;
+};
 } // namespace
 
 struct XmlDocument::NameIndex
@@ -247,6 +341,7 @@ XmlNode XmlDocument::Root()
 
 bool XmlDocument::ParseText(const QByteArray& text)
 {
+    const ParseErrors quiet;
     Adopt(xmlReadMemory(text.constData(), int(text.size()), nullptr, nullptr, kParseOptions));
     return m_doc != nullptr;
 }
@@ -376,23 +471,30 @@ XmlDocument LoadXmlFile(const QString& path)
         XmlErrorText = QStringLiteral("无效文件名");
         return doc;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    auto fail = [&](const QString& reason)
     {
-        XmlErrorText = QStringLiteral("无法打开指定文件") + path;
-        return doc;
-    }
-    const QByteArray content = file.readAll();
-    file.close();
+        XmlErrorText = QStringLiteral("无法打开指定文件") + path + QLatin1Char('\n') + reason;
+        return std::move(doc);
+    };
+    QByteArray content;
+    const QString unreadable = ReadRegularFile(path, content);
+    if (!unreadable.isEmpty())
+        return fail(unreadable);
+
+    // Refused before parsing, so that neither time nor memory depends on what the entities hold.
+    if (content.contains("<!ENTITY"))
+        return fail(QStringLiteral("文件声明了实体 (DTD ENTITY)，不予读取"));
     const QByteArray encoding = ForcedEncoding(content);
     int options = kParseOptions;
     if (!encoding.isEmpty())
         options |= XML_PARSE_IGNORE_ENC;
+    ParseErrors errors;
     xmlDocPtr raw = nullptr;
 #if CORVANE_HAVE_ICONV
     QByteArray utf8;
     if (!encoding.isEmpty() && DecodeGb18030(content, utf8))
     {
+        content.clear(); // the copy in UTF-8 is the one parsed
         // No encoding named: with the declaration ignored the parser reads UTF-8 as it is,
         // where naming UTF-8 would pass every byte through a converter.
         raw = xmlReadMemory(utf8.constData(), int(utf8.size()), nullptr, nullptr, options);
@@ -411,8 +513,12 @@ XmlDocument LoadXmlFile(const QString& path)
     {
         if (raw)
             xmlFreeDoc(raw);
-        XmlErrorText = QStringLiteral("无法打开指定文件") + path;
-        return doc;
+        return fail(errors.Reason());
+    }
+    if (DeclaresEntities(raw))
+    {
+        xmlFreeDoc(raw);
+        return fail(QStringLiteral("文件声明了实体 (DTD ENTITY)，不予读取"));
     }
     doc.Adopt(raw);
     return doc;
@@ -434,6 +540,7 @@ bool SaveXmlFile(XmlDocument& doc, const QString& path)
     if (!doc.IsLoaded())
         return fail(QStringLiteral("文档为空"));
 
+    const ParseErrors quiet; // an encoding the document cannot be written in is reported below
     xmlChar* bytes = nullptr;
     int size = 0;
     const char* encoding = doc.Raw()->encoding ? reinterpret_cast<const char*>(doc.Raw()->encoding) : "UTF-8";
@@ -456,6 +563,12 @@ bool SaveXmlFile(XmlDocument& doc, const QString& path)
 QString GetXmlError()
 {
     return XmlErrorText;
+}
+
+QString GetNodeName(const XmlNode& node)
+{
+    return node.node && node.node->name ? QString::fromUtf8(reinterpret_cast<const char*>(node.node->name))
+                                        : QString();
 }
 
 QString GetNodeText(const XmlNode& node, const QString& xpath)

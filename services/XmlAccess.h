@@ -56,8 +56,10 @@ private:
 };
 
 // Loads an XML file. Always returns a document; on failure GetXmlError() holds the message:
-// "无效文件名" for an empty path, "无法打开指定文件" + path for a missing, unreadable or
-// not well-formed file. Files declared GB2312 are read as GB18030, its superset.
+// "无效文件名" for an empty path, else "无法打开指定文件" + path, a line break and the reason:
+// missing, not a regular file (FIFO, device, folder), larger than 64 MB, not well-formed (with
+// line and column), an unknown or broken encoding, or a DTD that declares entities. Nothing
+// reaches stderr. Files declared GB2312 are read as GB18030, its superset.
 XmlDocument LoadXmlFile(const QString& path);
 
 // Writes the document in its declared encoding, through a temporary file renamed into place.
@@ -67,6 +69,9 @@ bool SaveXmlFile(XmlDocument& doc, const QString& path);
 
 // The message of the last LoadXmlFile or SaveXmlFile, "" when it succeeded.
 QString GetXmlError();
+
+// The node's name ("CorpInfo" for a unit file's root); "" for a null node.
+QString GetNodeName(const XmlNode& node);
 
 // Text of the first node the XPath matches (document order), trimmed; "" when none matches.
 QString GetNodeText(const XmlNode& node, const QString& xpath);

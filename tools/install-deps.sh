@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the tests and the demo need.
-# Idempotent: apt is touched only when something is missing.
+# Idempotent: apt is touched only when something is missing. Arguments name further packages.
 set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config clang-format
-  qt6-base-dev libqt6sql6-sqlite libsqlite3-dev
+  qt6-base-dev libqt6sql6-sqlite libsqlite3-dev qt6-qpa-plugins qt6-translations-l10n
   libxml2-dev libgsf-1-dev
   libgtest-dev googletest
   python3 python3-xlrd gnumeric python3-xlwt time sqlite3
   libreoffice-calc-nogui
+  fontconfig
 )
+# The window's captions and messages are Chinese: without a CJK font they show as boxes. Any
+# installed one will do.
+if ! command -v fc-list >/dev/null || [ -z "$(fc-list :lang=zh 2>/dev/null)" ]; then
+  packages+=(fonts-wqy-zenhei)
+fi
+# Extra packages of one target, e.g. `make fuzz` adds clang and its fuzzer runtime.
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

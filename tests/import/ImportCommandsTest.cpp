@@ -65,13 +65,112 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Written in reverse: only name order imports a.dw and then stops at bad.dw.
         CommandCase{"FolderGivesItsFilesInNameOrder", "import-units", "in/c.dw in/bad.dw in/a.dw", "in", 1,
-                    "无法打开指定文件%1in/bad.dw\n导入单位信息:操作完成！\n倒入成功1个文件", 1, "in/c.dw"},
+                    "无法打开指定文件%1in/bad.dw\n格式不正确: 第1行第", 1, "in/c.dw"},
         CommandCase{"MissingFileIsReportedByTheBatch", "import-units", "in/a.dw", "in/a.dw in/gone.dw", 1,
-                    "无法打开指定文件%1in/gone.dw\n导入单位信息:操作完成！\n倒入成功1个文件", 1, ""},
+                    "无法打开指定文件%1in/gone.dw\n文件不存在\n导入单位信息:操作完成！\n倒入成功1个文件", 1,
+                    ""},
         CommandCase{"FilesFromSeveralFoldersAreAUsageError", "import-units", "in/a.dw other/b.dw",
                     "in/a.dw other/b.dw", 2, "一次只能导入同一文件夹中的文件", 0, "in/a.dw other/b.dw"},
         // The unit file beside them is not a project file.
         CommandCase{"ProjectsOfAFolder", "import-projects", "in/P07.xm in/P08.xm in/U01.dw", "in", 0,
                     "导入项目信息:操作完成！\n倒入成功2个文件\n倒入失败0个文件", 2, "in/U01.dw"}),
     CaseName<CommandCase>);
+} // namespace
+
+namespace
+{
+// Options of the command line: anywhere among the arguments, help and version on stdout.
+struct OptionCase
+{
+    const char* name;
+    const char* arguments; // separated by spaces; %1 is the temporary folder
+    int exitCode;
+    const char* out; // expected within stdout
+    const char* err; // expected within stderr
+    int rows;        // units in the database afterwards
+    friend void PrintTo(const OptionCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class CommandLineOptions : public ImportFixture, public ::testing::WithParamInterface<OptionCase>
+{
+};
+
+TEST_P(CommandLineOptions, AreReadWhereverTheyStand)
+{
+    const OptionCase& c = GetParam();
+    temp.WriteFile(QStringLiteral("in/a.dw"), UnitFile(QStringLiteral("U1")));
+    QStringList arguments;
+    for (const QString& argument : QString::fromUtf8(c.arguments).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        arguments.append(argument.contains(QLatin1String("%1")) ? argument.arg(temp.Folder()) : argument);
+    QProcess cli;
+    cli.start(QStringLiteral(CORVANE_CLI), arguments);
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitCode(), c.exitCode) << out.toStdString() << err.toStdString();
+    EXPECT_TRUE(out.contains(QString::fromUtf8(c.out))) << out.toStdString();
+    EXPECT_TRUE(err.contains(QString::fromUtf8(c.err))) << err.toStdString();
+    EXPECT_EQ(Rows(QStringLiteral("dat_corp_info")), c.rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, CommandLineOptions,
+    ::testing::Values(
+        OptionCase{"HelpOnStdout", "--help", 0, "用法: corvane-cli", "", 0},
+        OptionCase{"ShortHelpOnStdout", "-h", 0, "import-units FILE...|DIR", "", 0},
+        OptionCase{"HelpAfterTheCommand", "import-units --help", 0, "用法: corvane-cli", "", 0},
+        OptionCase{"Version", "--version", 0, "corvane-cli 0.1", "", 0},
+        OptionCase{"UnknownOptionIsNamed", "--x import-units %1in", 2, "", "未知选项 (unknown option): --x",
+                   0},
+        OptionCase{"UnknownOptionAfterTheCommand", "import-units %1in --frobnicate", 2, "",
+                   "未知选项 (unknown option): --frobnicate", 0},
+        OptionCase{"UnknownCommandStaysACommand", "import-all %1in", 2, "", "未知命令: import-all", 0},
+        OptionCase{"OptionsAfterTheCommand", "import-units --app-folder %1app --local-path %1local %1in", 0,
+                   "倒入成功1个文件", "", 1},
+        OptionCase{"OptionsOnBothSides", "--app-folder %1app import-units --local-path %1local %1in/a.dw", 0,
+                   "倒入成功1个文件", "", 1},
+        OptionCase{"DoubleDashEndsOptions",
+                   "--app-folder %1app --local-path %1local import-units -- %1in/a.dw", 0, "倒入成功1个文件",
+                   "", 1}),
+    CaseName<OptionCase>);
+
+// Inputs that once broke the program, replayed through the command line as a user meets them.
+TEST_F(ImportFixture, FindingBadGbBytesGivesOnlyTheProgramsMessage)
+{
+    const QString copy = In(QStringLiteral("bad-gb-bytes.dw"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(CORVANE_TEST_DATA "/findings/bad-gb-bytes.dw"), copy));
+    QProcess cli;
+    cli.start(QStringLiteral(CORVANE_CLI),
+              {QStringLiteral("--app-folder"), temp.settings.AppFolder, QStringLiteral("--local-path"),
+               temp.settings.LocalPath, QStringLiteral("import-units"), copy});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    EXPECT_EQ(QString::fromUtf8(cli.readAllStandardError()), QString());
+    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+    EXPECT_TRUE(out.contains(QStringLiteral("无法打开指定文件") + copy + QStringLiteral("\n编码错误: ")))
+        << out.toStdString();
+    EXPECT_EQ(cli.exitCode(), 1);
+    EXPECT_EQ(Rows(QStringLiteral("dat_corp_info")), 0);
+}
+
+// The entity case must not grow with its expansion: the load refuses it before any text is read.
+TEST_F(ImportFixture, EntityAmplificationStaysSmallInMemory)
+{
+    QByteArray text = "<?xml version=\"1.0\"?>\n<!DOCTYPE CorpInfo [<!ENTITY big \"" +
+                      QByteArray(50000, 'x') + "\">]>\n<CorpInfo><Basic><CorpID>U9</CorpID><Name>";
+    for (int i = 0; i < 25000; ++i)
+        text += "&big;";
+    Write(QStringLiteral("bomb.dw"), text + "</Name></Basic></CorpInfo>");
+    QProcess cli;
+    cli.start(QStringLiteral("/usr/bin/time"),
+              {QStringLiteral("-f"), QStringLiteral("peak-kb=%M"), QStringLiteral(CORVANE_CLI),
+               QStringLiteral("--app-folder"), temp.settings.AppFolder, QStringLiteral("--local-path"),
+               temp.settings.LocalPath, QStringLiteral("import-units"), In(QStringLiteral("bomb.dw"))});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    const qsizetype at = err.lastIndexOf(QStringLiteral("peak-kb="));
+    ASSERT_GE(at, 0) << err.toStdString();
+    EXPECT_LT(err.mid(at + 8).trimmed().toLongLong(), 100 * 1024) << err.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(cli.readAllStandardOutput()).contains(QStringLiteral("文件声明了实体")));
+    EXPECT_EQ(Rows(QStringLiteral("dat_corp_info")), 0);
+}
 } // namespace

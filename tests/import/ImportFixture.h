@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/CaseName.h"
 #include "support/RecordingSink.h"
 #include "support/TempDatabase.h"
 
@@ -22,9 +23,3 @@ protected:
         return temp.Scalar(QStringLiteral("select count(*) from ") + table).toInt();
     }
 };
-
-// Prints a table case by its name, so that test names and failures do not show its bytes.
-template <typename Case> std::string CaseName(const ::testing::TestParamInfo<Case>& test)
-{
-    return test.param.name;
-}

@@ -141,8 +141,9 @@ TEST_F(ProjectBatch, MissingFirstFileEndsTheBatchBeforeTheSecond)
     const BatchCounts counts = Import({QStringLiteral("p1.xm"), QStringLiteral("p2.xm")});
 
     EXPECT_EQ(counts.imported + counts.failed, 0);
-    EXPECT_EQ(sink.messages,
-              (QStringList{QStringLiteral("无法打开指定文件") + In(QStringLiteral("p1.xm")), Summary(0, 0)}));
+    EXPECT_EQ(sink.messages, (QStringList{QStringLiteral("无法打开指定文件") + In(QStringLiteral("p1.xm")) +
+                                              QStringLiteral("\n文件不存在"),
+                                          Summary(0, 0)}));
     EXPECT_TRUE(QFile::exists(In(QStringLiteral("p2.xm"))));
     EXPECT_EQ(Rows(QStringLiteral("dat_project_info")), 0);
 }

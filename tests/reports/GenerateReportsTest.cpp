@@ -217,3 +217,22 @@ TEST_F(ReportRun, TheCommandLineWritesBothAndExitsZero)
                               kFundDemand + ".xls\n"));
 }
 } // namespace
+
+namespace
+{
+TEST_F(ReportRun, ADamagedTemplateIsRefusedWithOnlyTheProgramsMessage)
+{
+    const QString target = data.settings.AppFolder + kNational + ".xls";
+    QFile::remove(target);
+    ASSERT_TRUE(QFile::copy(FindingFile("damaged-summary-stream.xls"), target));
+    QProcess cli;
+    cli.start(QStringLiteral(CORVANE_PROGRAM_DIR "/corvane-cli"),
+              {"--app-folder", data.settings.AppFolder, "--local-path", data.settings.LocalPath, "reports"});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(cli.readAllStandardOutput())
+                    .endsWith("生成国家计委汇总表失败:工作簿已损坏:" + target +
+                              "（无法读取其中的 DocumentSummaryInformation 流）\n"));
+    EXPECT_EQ(QString::fromUtf8(cli.readAllStandardError()), "");
+}
+} // namespace

@@ -124,8 +124,8 @@ std::vector<Fill> Fills()
         {TestDataFile("gnumeric-dual.xls"), 1, {Number(0, 1, 1, 30)}},
         {TemplateFile("国家计委汇总表.xls"), 2, NationalSummaryRows()},
         {TemplateFile("十一五资金需求汇总表.xls"), 5, FundDemandCells()},
-        {TestDataFile("findings/sheet-without-cells-index-last.xls"), 2, BlockCells(1)},
-        {TestDataFile("findings/sheet-without-cells-two-dimensions.xls"), 2, BlockCells(0)},
+        {FindingFile("sheet-without-cells-index-last.xls"), 2, BlockCells(1)},
+        {FindingFile("sheet-without-cells-two-dimensions.xls"), 2, BlockCells(0)},
     };
 }
 

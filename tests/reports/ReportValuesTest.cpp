@@ -13,6 +13,7 @@ struct AmountCase
     const char* name;
     const char* text;
     double expected;
+    friend void PrintTo(const AmountCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class ToAmountReads : public ::testing::TestWithParam<AmountCase>
@@ -50,6 +51,7 @@ struct PercentCase
     double count;
     double total;
     const char* expected;
+    friend void PrintTo(const PercentCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class PercentTextShows : public ::testing::TestWithParam<PercentCase>

@@ -1,6 +1,7 @@
 #include "reports/XlsWorkbook.h"
 
 #include "XlsTestFiles.h"
+#include "support/CaseName.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -44,6 +45,10 @@ struct Label
     int col;
     int row;
     const char* text;
+    friend void PrintTo(const Label& c, std::ostream* out)
+    {
+        *out << "sheet " << c.sheet << " col " << c.col << " row " << c.row;
+    }
 };
 
 class TemplateLabels : public ::testing::TestWithParam<Label>
@@ -58,24 +63,28 @@ TEST_P(TemplateLabels, StandWhereTheReportWritersExpectThem)
     EXPECT_EQ(book.Sheets().SheetAt(label.sheet).ReadCell(label.col, label.row), label.text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Headings, TemplateLabels,
-                         ::testing::Values(Label{"国家计委汇总表.xls", 0, 0, 2, "项目名称 [ 申报单位 ]"},
-                                           Label{"国家计委汇总表.xls", 0, 14, 2, "库房建设预算（万元）"},
-                                           Label{"国家计委汇总表.xls", 0, 16, 2, "安全消防预算（万元）"},
-                                           Label{"国家计委汇总表.xls", 0, 18, 4, "2006年"},
-                                           Label{"国家计委汇总表.xls", 0, 26, 4, "2010年"},
-                                           Label{"国家计委汇总表.xls", 0, 27, 5, "地方"},
-                                           Label{"国家计委汇总表.xls", 1, 9, 2, "备注"},
-                                           Label{"国家计委汇总表.xls", 1, 12, 2, "资金需求总额（万元）"},
-                                           Label{"国家计委汇总表.xls", 1, 13, 4, "2006年"},
-                                           Label{"十一五资金需求汇总表.xls", 1, 8, 3, "2006年"},
-                                           Label{"十一五资金需求汇总表.xls", 3, 0, 3, "一级文物"},
-                                           Label{"十一五资金需求汇总表.xls", 3, 0, 7, "合计"},
-                                           Label{"十一五资金需求汇总表.xls", 3, 5, 2, "比例"},
-                                           Label{"十一五资金需求汇总表.xls", 4, 0, 2,
-                                                 "序号、项目名称 [ 申报单位 ]"},
-                                           Label{"十一五资金需求汇总表.xls", 4, 13, 3, "2010年"},
-                                           Label{"十一五资金需求汇总表.xls", 4, 0, 4, ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Headings, TemplateLabels,
+    ::testing::Values(
+        Label{"国家计委汇总表.xls", 0, 0, 2, "项目名称 [ 申报单位 ]"},
+        Label{"国家计委汇总表.xls", 0, 14, 2, "库房建设预算（万元）"},
+        Label{"国家计委汇总表.xls", 0, 16, 2, "安全消防预算（万元）"},
+        Label{"国家计委汇总表.xls", 0, 18, 4, "2006年"}, Label{"国家计委汇总表.xls", 0, 26, 4, "2010年"},
+        Label{"国家计委汇总表.xls", 0, 27, 5, "地方"}, Label{"国家计委汇总表.xls", 1, 9, 2, "备注"},
+        Label{"国家计委汇总表.xls", 1, 12, 2, "资金需求总额（万元）"},
+        Label{"国家计委汇总表.xls", 1, 13, 4, "2006年"}, Label{"十一五资金需求汇总表.xls", 1, 8, 3, "2006年"},
+        Label{"十一五资金需求汇总表.xls", 3, 0, 3, "一级文物"},
+        Label{"十一五资金需求汇总表.xls", 3, 0, 7, "合计"},
+        Label{"十一五资金需求汇总表.xls", 3, 5, 2, "比例"},
+        Label{"十一五资金需求汇总表.xls", 4, 0, 2, "序号、项目名称 [ 申报单位 ]"},
+        Label{"十一五资金需求汇总表.xls", 4, 13, 3, "2010年"},
+        Label{"十一五资金需求汇总表.xls", 4, 0, 4, ""}),
+    [](const ::testing::TestParamInfo<Label>& c)
+    {
+        const bool national = std::string(c.param.file) == "国家计委汇总表.xls";
+        return TestName({national ? "National" : "FundDemand", "Sheet" + std::to_string(c.param.sheet),
+                         "Col" + std::to_string(c.param.col), "Row" + std::to_string(c.param.row)});
+    });
 
 TEST(Templates, HaveTheirSheetsAndNationalDataRowsStartEmpty)
 {

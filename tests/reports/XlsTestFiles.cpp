@@ -47,6 +47,11 @@ GsfOutfile* ChildStorage(GsfOutfile* root, std::map<QString, GsfOutfile*>& stora
 }
 } // namespace
 
+QString FindingFile(const QString& name)
+{
+    return QStringLiteral(CORVANE_FINDINGS_DIR "/") + name;
+}
+
 QString TestDataFile(const QString& name)
 {
     return QString(CORVANE_TEST_DATA_DIR) + "/" + name;

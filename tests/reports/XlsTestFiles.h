@@ -14,6 +14,8 @@
 // A file of tests/data/reports, of templates/, or of the build's program folder.
 QString TestDataFile(const QString& name);
 QString TemplateFile(const QString& name);
+// A file of tests/data/findings: inputs that once broke the program.
+QString FindingFile(const QString& name);
 
 // The message of the CorvaneError that action throws, or "(no error)".
 QString ThrownMessage(const std::function<void()>& action);

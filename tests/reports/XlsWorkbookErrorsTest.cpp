@@ -2,6 +2,7 @@
 
 #include "XlsTestFiles.h"
 #include "reports/BiffRecord.h"
+#include "support/CaseName.h"
 
 #include <QDir>
 #include <QFile>
@@ -51,6 +52,7 @@ struct BadFile
     QString (*make)(const QString& path); // writes the file at path; null for a fixture or none
     const char* message;                  // followed by the path
     const char* reason = "";              // follows the path
+    friend void PrintTo(const BadFile& c, std::ostream* out) { *out << c.name; }
 };
 
 class OpenWorkbook : public ::testing::TestWithParam<BadFile>
@@ -80,8 +82,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"biff5.xls", OlderBiff, "不支持 Excel 5.0/95 工作簿，请另存为 Excel 97-2003 格式:"},
         BadFile{"encrypted.xls", Encrypted, "工作簿已加密，不能写入:"},
         // Its DocumentSummaryInformation stream's block chain is shorter than its size.
-        BadFile{"findings/damaged-summary-stream.xls", nullptr,
-                "工作簿已损坏:", "（无法读取其中的 DocumentSummaryInformation 流）"}));
+        BadFile{"../findings/damaged-summary-stream.xls", nullptr,
+                "工作簿已损坏:", "（无法读取其中的 DocumentSummaryInformation 流）"}),
+    [](const ::testing::TestParamInfo<BadFile>& c) { return TestName({c.param.name}); });
 
 TEST(XlsWorkbookErrors, RefusesPositionsAndSheetsOutsideTheWorkbook)
 {

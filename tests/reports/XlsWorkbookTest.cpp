@@ -3,6 +3,7 @@
 #include "BiffVerifier.h"
 #include "XlsTestFiles.h"
 #include "reports/BiffRecord.h"
+#include "support/CaseName.h"
 
 #include <QFileInfo>
 #include <gtest/gtest.h>
@@ -45,6 +46,10 @@ struct TemplateCell
     int col;
     int row;
     const char* text;
+    friend void PrintTo(const TemplateCell& c, std::ostream* out)
+    {
+        *out << "sheet " << c.sheet << " col " << c.col << " row " << c.row;
+    }
 };
 
 class ReadCell : public ::testing::TestWithParam<TemplateCell>
@@ -72,7 +77,16 @@ INSTANTIATE_TEST_SUITE_P(
                       TemplateCell{"libreoffice-formulas.xls", 0, 3, 6, "-12"},         // MULRK, negative
                       TemplateCell{"gnumeric-formulas.xls", 0, 1, 5, "合计：21"},       // text result
                       TemplateCell{"十一五资金需求汇总表.xls", 3, 3, 3, ""},            // formatted blank
-                      TemplateCell{"十一五资金需求汇总表.xls", 3, 7, 100, ""}));        // no record
+                      TemplateCell{"十一五资金需求汇总表.xls", 3, 7, 100, ""}),         // no record
+    [](const ::testing::TestParamInfo<TemplateCell>& c)
+    {
+        const std::string file = c.param.file;
+        return TestName({file.find(".xls") == file.size() - 4 && uchar(file[0]) < 0x80
+                             ? file.substr(0, file.size() - 4)
+                             : std::string("FundDemand"),
+                         "Sheet" + std::to_string(c.param.sheet), "Col" + std::to_string(c.param.col),
+                         "Row" + std::to_string(c.param.row)});
+    });
 
 // Splitting MULRK and MULBLANK records on load lets a write land in their middle; writing a cell
 // twice leaves one cell.
@@ -164,6 +178,7 @@ struct SheetWithoutCells
     const char* name;
     const char* file;
     int sheet;
+    friend void PrintTo(const SheetWithoutCells& c, std::ostream* out) { *out << c.name; }
 };
 
 class FillSheetWithoutCells : public WorkbookFill, public ::testing::WithParamInterface<SheetWithoutCells>
@@ -180,7 +195,7 @@ protected:
 
 TEST_P(FillSheetWithoutCells, WritesTheCellTableOnceAndReopensWithEveryValue)
 {
-    Worksheet& sheet = Open(TestDataFile(QString("findings/") + GetParam().file), GetParam().sheet);
+    Worksheet& sheet = Open(FindingFile(GetParam().file), GetParam().sheet);
     for (int k = 0; k < kCells; ++k)
         if (k % 2 == 0)
             sheet.WriteNumber(k % 5, RowOf(k), 0, k * 1.5);

@@ -1,4 +1,4 @@
-#include "app/Config.h"
+#include "services/Config.h"
 #include "services/Settings.h"
 #include "support/RecordingSink.h"
 

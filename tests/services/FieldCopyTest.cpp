@@ -3,6 +3,7 @@
 #include "services/Dictionary.h"
 #include "services/Record.h"
 #include "services/XmlAccess.h"
+#include "support/CaseName.h"
 #include "support/RecordingSink.h"
 #include "support/TempDatabase.h"
 
@@ -17,16 +18,13 @@ struct CopyCase
     bool coded;         // CopyCodedField against dic_corp_class
     bool withDefault;   // default 0
     const char* stored; // text of the stored value, "NULL" for NULL
+    friend void PrintTo(const CopyCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class CopyRules : public ::testing::TestWithParam<CopyCase>
 {
 };
 
-std::string CaseName(const ::testing::TestParamInfo<CopyCase>& param)
-{
-    return param.param.name;
-}
 } // namespace
 
 TEST_P(CopyRules, StoreWhatTheRuleSays)
@@ -63,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(FieldCopy, CopyRules,
                                            CopyCase{"CodeUnknownNoDefault", "99", true, false, "99"},
                                            CopyCase{"CodeUnknownWithDefault", "99", true, true, "0"},
                                            CopyCase{"CodeEmptyIgnoresDefault", "", true, true, "NULL"}),
-                         CaseName);
+                         CaseName<CopyCase>);
 
 TEST(FieldCopy, CodedCopyAgainstEmptyDictionaryFailsAndKeepsTheColumn)
 {

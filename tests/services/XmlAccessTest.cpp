@@ -1,4 +1,5 @@
 #include "services/XmlAccess.h"
+#include "support/CaseName.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -43,15 +44,20 @@ TEST_F(XmlFiles, LoadErrorsGiveTheExactMessages)
 
     const QString missing = dir.path() + QStringLiteral("/in/a.dw");
     LoadXmlFile(missing);
-    EXPECT_EQ(GetXmlError(), QStringLiteral("无法打开指定文件") + missing);
+    EXPECT_EQ(GetXmlError(), QStringLiteral("无法打开指定文件") + missing + QStringLiteral("\n文件不存在"));
 
     const QString broken = Write(QStringLiteral("b.dw"), "<CorpInfo><Basic></CorpInfo>");
     LoadXmlFile(broken);
-    EXPECT_EQ(GetXmlError(), QStringLiteral("无法打开指定文件") + broken);
+    EXPECT_EQ(
+        GetXmlError(),
+        QStringLiteral("无法打开指定文件") + broken +
+            QStringLiteral(
+                "\n格式不正确: 第1行第29列: Opening and ending tag mismatch: Basic line 1 and CorpInfo"));
 
     const QString empty = Write(QStringLiteral("c.dw"), "");
     LoadXmlFile(empty);
-    EXPECT_EQ(GetXmlError(), QStringLiteral("无法打开指定文件") + empty);
+    EXPECT_EQ(GetXmlError(),
+              QStringLiteral("无法打开指定文件") + empty + QStringLiteral("\n文件为空或没有根元素"));
 
     LoadXmlFile(Write(QStringLiteral("d.dw"), kUnit));
     EXPECT_EQ(GetXmlError(), QString());
@@ -69,9 +75,11 @@ TEST_F(XmlFiles, ExternalEntitiesAreNotFetched)
 
 struct NodeTextCase
 {
+    const char* name;
     const char* xml;
     const char* xpath;
     const char* expected;
+    friend void PrintTo(const NodeTextCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class NodeText : public ::testing::TestWithParam<NodeTextCase>
@@ -89,20 +97,26 @@ TEST_P(NodeText, ReadsTrimmedTextOfFirstMatch)
 INSTANTIATE_TEST_SUITE_P(
     XmlAccess, NodeText,
     ::testing::Values(
-        NodeTextCase{"<R><A><B>x</B></A></R>", "//R/A/B", "x"},
-        NodeTextCase{"<R><A><B>   </B></A></R>", "//R/A/B", ""}, NodeTextCase{"<R><A/></R>", "//R/A/B", ""},
-        NodeTextCase{"<R><A><B>first</B><B>second</B></A><A><B>third</B></A></R>", "//R/A/B", "first"},
+        NodeTextCase{"PlainPath", "<R><A><B>x</B></A></R>", "//R/A/B", "x"},
+        NodeTextCase{"SpacesReadEmpty", "<R><A><B>   </B></A></R>", "//R/A/B", ""},
+        NodeTextCase{"MissingElement", "<R><A/></R>", "//R/A/B", ""},
+        NodeTextCase{"FirstOfSeveral", "<R><A><B>first</B><B>second</B></A><A><B>third</B></A></R>",
+                     "//R/A/B", "first"},
         // The first B in document order is the one under the second A: ancestry is checked per candidate.
-        NodeTextCase{"<R><X><B>no</B></X><A><B>yes</B></A></R>", "//R/A/B", "yes"},
-        NodeTextCase{"<R><A><B><C> one </C><C>two </C></B></A></R>", "//R/A/B", "one two"},
-        NodeTextCase{"<R>\n  <A>\n    <B>\n      12.5\n    </B>\n  </A>\n</R>", "//R/A/B", "12.5"},
-        NodeTextCase{"<Outer><R><A><B>deep</B></A></R></Outer>", "//R/A/B", "deep"},
-        NodeTextCase{"<R><A><B>x</B></A></R>", "//A", "x"},
-        NodeTextCase{"<R xmlns=\"urn:x\"><A><B>x</B></A></R>", "//R/A/B", ""},
+        NodeTextCase{"AncestryCheckedPerCandidate", "<R><X><B>no</B></X><A><B>yes</B></A></R>", "//R/A/B",
+                     "yes"},
+        NodeTextCase{"ChildTextsJoined", "<R><A><B><C> one </C><C>two </C></B></A></R>", "//R/A/B",
+                     "one two"},
+        NodeTextCase{"PrettyPrinted", "<R>\n  <A>\n    <B>\n      12.5\n    </B>\n  </A>\n</R>", "//R/A/B",
+                     "12.5"},
+        NodeTextCase{"DeeperRoot", "<Outer><R><A><B>deep</B></A></R></Outer>", "//R/A/B", "deep"},
+        NodeTextCase{"ShortPath", "<R><A><B>x</B></A></R>", "//A", "x"},
+        NodeTextCase{"NamespacedIsNoMatch", "<R xmlns=\"urn:x\"><A><B>x</B></A></R>", "//R/A/B", ""},
         // Paths outside the plain form go through XPath itself.
-        NodeTextCase{"<R><A k=\"v\"><B>1</B></A><A><B>2</B></A></R>", "//A[2]/B", "2"},
-        NodeTextCase{"<R><A k=\"v\"><B>1</B></A></R>", "//A/@k", "v"},
-        NodeTextCase{"<R><A><B>1</B></A></R>", "//A[", ""}));
+        NodeTextCase{"PositionalPredicate", "<R><A k=\"v\"><B>1</B></A><A><B>2</B></A></R>", "//A[2]/B", "2"},
+        NodeTextCase{"Attribute", "<R><A k=\"v\"><B>1</B></A></R>", "//A/@k", "v"},
+        NodeTextCase{"BrokenXPath", "<R><A><B>1</B></A></R>", "//A[", ""}),
+    CaseName<NodeTextCase>);
 
 TEST(XmlAccess, SetNodeTextReplacesTrimmedAndIgnoresMissingNodes)
 {

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <gtest/gtest.h>
 
 TempDatabase::TempDatabase()
@@ -35,4 +37,34 @@ QString TempDatabase::WriteFile(const QString& relativePath, const QByteArray& b
     EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
     file.write(bytes);
     return path;
+}
+
+QString TempDatabase::Snapshot() const
+{
+    auto db = Open();
+    QStringList tables;
+    QSqlQuery& names =
+        db->Execute(QStringLiteral("select name from sqlite_master where type = 'table' order by name"));
+    while (names.next())
+        tables.append(names.value(0).toString());
+    names.finish();
+    QString text;
+    for (const QString& table : tables)
+    {
+        text += table + QLatin1Char('\n');
+        QSqlQuery rows(db->Connection());
+        rows.exec(QStringLiteral("select * from ") + db->QuoteName(table));
+        QStringList lines;
+        while (rows.next())
+        {
+            QString line;
+            for (int i = 0; i < rows.record().count(); ++i)
+                line += (rows.value(i).isNull() ? QStringLiteral("NULL") : rows.value(i).toString()) +
+                        QLatin1Char('|');
+            lines.append(line);
+        }
+        lines.sort();
+        text += lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    }
+    return text;
 }

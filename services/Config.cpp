@@ -1,4 +1,4 @@
-#include "app/Config.h"
+#include "services/Config.h"
 
 #include "services/MessageSink.h"
 #include "services/Settings.h"

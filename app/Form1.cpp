@@ -1,0 +1,199 @@
+#include "app/Form1.h"
+
+#include "app/FileChoice.h"
+#include "app/QtMessageSink.h"
+#include "app/WindowGeometry.h"
+#include "app/frmFolder.h"
+#include "import/ImportProjectFiles.h"
+#include "import/ImportUnitFiles.h"
+#include "reports/GenerateReports.h"
+#include "services/Config.h"
+#include "services/CorvaneError.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QScopedValueRollback>
+
+namespace
+{
+const char kUnitFilter[] = "单位信息 (*.dw)|*.dw|所有文件 (*.*)|*.*";
+const char kProjectFilter[] = "项目信息 (*.xm)|*.xm|所有文件 (*.*)|*.*";
+
+QStringList ExecFileDialog(QFileDialog& dialog)
+{
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+}
+
+void ExecFolderDialog(frmFolder& dialog)
+{
+    dialog.exec();
+}
+} // namespace
+
+Form1::Form1(const QString& programFolder, MessageSink* sink, QWidget* parent)
+    : QWidget(parent), m_ownSink(sink ? nullptr : std::make_unique<QtMessageSink>(this)),
+      m_sink(sink ? *sink : *m_ownSink), m_runFileDialog(ExecFileDialog), m_runFolderDialog(ExecFolderDialog)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Corvane"));
+    setFixedSize(Twips(0, 0, 7005, 1875).size());
+
+    AddLabel("Label1", QStringLiteral("导入文件路径"), Twips(120, 240, 1215, 255));
+    m_label3 = AddLabel("Label3", QString(), Twips(1440, 240, 4695, 375));
+    m_command3 = AddButton("Command3", QStringLiteral("..."), Twips(6360, 240, 495, 375));
+    AddLabel("Label2", QStringLiteral("文件保存路径"), Twips(120, 720, 1215, 255));
+    m_label4 = AddLabel("Label4", QString(), Twips(1440, 720, 4695, 375));
+    m_command5 = AddButton("Command5", QStringLiteral("..."), Twips(6360, 720, 495, 375));
+    m_command1 = AddButton("Command1", QStringLiteral("导入单位信息"), Twips(120, 1200, 1575, 495));
+    m_command2 = AddButton("Command2", QStringLiteral("导入项目信息"), Twips(1920, 1200, 1575, 495));
+    m_command4 = AddButton("Command4", QStringLiteral("生成统计报表"), Twips(5280, 1200, 1575, 495));
+
+    connect(m_command1, &QPushButton::clicked, this, &Form1::OnCommand1Clicked);
+    connect(m_command2, &QPushButton::clicked, this, &Form1::OnCommand2Clicked);
+    connect(m_command3, &QPushButton::clicked, this, &Form1::OnCommand3Clicked);
+    connect(m_command4, &QPushButton::clicked, this, &Form1::OnCommand4Clicked);
+    connect(m_command5, &QPushButton::clicked, this, &Form1::OnCommand5Clicked);
+
+    Load(programFolder);
+}
+
+Form1::~Form1() = default;
+
+QLabel* Form1::AddLabel(const char* name, const QString& caption, const QRect& geometry)
+{
+    auto* label = new QLabel(caption, this);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QPushButton* Form1::AddButton(const char* name, const QString& caption, const QRect& geometry)
+{
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    return button;
+}
+
+void Form1::Load(const QString& programFolder)
+{
+    CentreOnScreen(this);
+    m_settings.AppFolder = WithTrailingSlash(QDir::fromNativeSeparators(programFolder));
+    LoadConfig(m_settings, m_sink);
+    m_label3->setText(m_settings.ImportPath);
+    m_label4->setText(m_settings.LocalPath);
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    // Work in hand cannot be stopped: the window closes when it ends.
+    if (m_busy)
+    {
+        m_closePending = true;
+        event->ignore();
+        return;
+    }
+    m_settings.ImportPath = m_label3->text();
+    m_settings.LocalPath = m_label4->text();
+    SaveConfig(m_settings, m_sink);
+    event->accept();
+}
+
+void Form1::RunAction(const std::function<void()>& work)
+{
+    if (m_busy)
+        return;
+    {
+        QScopedValueRollback<bool> busy(m_busy, true);
+        try
+        {
+            work();
+        }
+        catch (const CorvaneError& error)
+        {
+            m_sink.Progress(QString(), 0, 0); // the work ended early: its progress goes too
+            m_sink.Show(error.Message());
+        }
+    }
+    if (m_closePending)
+        close();
+}
+
+std::optional<FileList> Form1::ChooseImportFiles(const QString& filter, const QString& fileName)
+{
+    QFileDialog dialog(this);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters(NameFiltersFromFilter(filter));
+    // Without a setting the dialog starts in its own default folder.
+    if (!m_settings.ImportPath.isEmpty())
+        dialog.setDirectory(m_settings.ImportPath);
+    dialog.selectFile(fileName);
+
+    const QStringList chosen = m_runFileDialog(dialog);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    FileList files;
+    QString problem;
+    if (!FileListFromSelection(chosen, files, problem))
+    {
+        m_sink.Show(problem);
+        return std::nullopt;
+    }
+    return files;
+}
+
+void Form1::ChooseFolder(QString& folder, QLabel* label)
+{
+    if (!m_folderDialog)
+        m_folderDialog = new frmFolder(this);
+    m_folderDialog->FolderPath = folder;
+    m_runFolderDialog(*m_folderDialog);
+    m_folderDialog->hide();
+    if (m_folderDialog->CancelError)
+        return;
+    folder = WithTrailingSlash(m_folderDialog->FolderPath);
+    label->setText(folder);
+}
+
+void Form1::OnCommand1Clicked()
+{
+    RunAction(
+        [this]
+        {
+            if (const std::optional<FileList> files =
+                    ChooseImportFiles(QString::fromUtf8(kUnitFilter), QStringLiteral("*.dw")))
+                ImportUnitFiles(*files, m_settings, m_sink);
+        });
+}
+
+void Form1::OnCommand2Clicked()
+{
+    RunAction(
+        [this]
+        {
+            if (const std::optional<FileList> files =
+                    ChooseImportFiles(QString::fromUtf8(kProjectFilter), QStringLiteral("*.xm")))
+                ImportProjectFiles(*files, m_settings, m_sink);
+        });
+}
+
+void Form1::OnCommand3Clicked()
+{
+    RunAction([this] { ChooseFolder(m_settings.ImportPath, m_label3); });
+}
+
+void Form1::OnCommand5Clicked()
+{
+    RunAction([this] { ChooseFolder(m_settings.LocalPath, m_label4); });
+}
+
+void Form1::OnCommand4Clicked()
+{
+    RunAction([this] { GenerateReports(m_settings, m_sink); });
+}

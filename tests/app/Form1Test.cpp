@@ -1,0 +1,348 @@
+#include "WindowFixture.h"
+
+#include "app/QtMessageSink.h"
+#include "services/Config.h"
+#include "store/Store.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressDialog>
+
+namespace
+{
+struct ControlCase
+{
+    std::string name;
+    QString caption;
+    QRect geometry;
+    friend void PrintTo(const ControlCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class Form1Controls : public WindowTest, public ::testing::WithParamInterface<ControlCase>
+{
+};
+
+struct ImportCase
+{
+    std::string name;
+    const char* button;
+    QString file;
+    QStringList filters;
+    QString fileName;
+    QString summary;
+    friend void PrintTo(const ImportCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class ImportButton : public WindowTest, public ::testing::WithParamInterface<ImportCase>
+{
+protected:
+    QString Write(const ImportCase& test) const
+    {
+        return test.file.endsWith(QStringLiteral(".dw")) ? WriteUnitFile(test.file, QStringLiteral("U01"))
+                                                         : WriteProjectFile(test.file);
+    }
+};
+
+struct FolderCase
+{
+    std::string name;
+    const char* button;
+    const char* label;
+    friend void PrintTo(const FolderCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class FolderButton : public WindowTest, public ::testing::WithParamInterface<FolderCase>
+{
+protected:
+    QString LabelText(const Form1& form) const { return Find<QLabel>(form, GetParam().label)->text(); }
+    QString Setting(const Form1& form) const
+    {
+        return GetParam().label == std::string("Label3") ? form.CurrentSettings().ImportPath
+                                                         : form.CurrentSettings().LocalPath;
+    }
+};
+
+// The window's own sink with the boxes recorded instead of shown, and what the progress dialog
+// said at each step.
+class RecordingQtSink : public QtMessageSink
+{
+public:
+    void Show(const QString& text) override { messages.append(text); }
+    void Progress(const QString& step, int done, int total) override
+    {
+        QtMessageSink::Progress(step, done, total);
+        steps.append(ProgressStep() + QLatin1Char('|') + ProgressCount());
+    }
+    QStringList messages;
+    QStringList steps;
+};
+
+template <typename Case> std::string CaseName(const ::testing::TestParamInfo<Case>& test)
+{
+    return test.param.name;
+}
+} // namespace
+
+TEST_F(WindowTest, StartShowsTheConfiguredFolders)
+{
+    WriteConfig();
+    auto form = OpenWindow(sink);
+    EXPECT_TRUE(sink.messages.isEmpty());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Corvane"));
+    EXPECT_EQ(form->CurrentSettings().AppFolder, temp.settings.AppFolder);
+    EXPECT_EQ(Find<QLabel>(*form, "Label3")->text(), temp.settings.ImportPath);
+    EXPECT_EQ(Find<QLabel>(*form, "Label4")->text(), temp.settings.LocalPath);
+}
+
+TEST_F(WindowTest, StartWithoutConfigurationReportsAndShowsNoFolders)
+{
+    auto form = OpenWindow(sink);
+    EXPECT_EQ(sink.messages, QStringList{QStringLiteral("配置文件错误，请重新配置")});
+    EXPECT_EQ(Find<QLabel>(*form, "Label3")->text(), QString());
+    EXPECT_EQ(Find<QLabel>(*form, "Label4")->text(), QString());
+}
+
+TEST_F(WindowTest, CloseWritesTheFoldersOfTheLabels)
+{
+    auto form = OpenWindow(sink);
+    form->SetFolderDialogRunner(ChooseFolder(temp.Folder() + QStringLiteral("local"), "OKButton"));
+    Click(*form, "Command5");
+    form->close();
+
+    Settings saved;
+    saved.AppFolder = temp.settings.AppFolder;
+    RecordingSink loadMessages;
+    LoadConfig(saved, loadMessages);
+    EXPECT_TRUE(loadMessages.messages.isEmpty());
+    EXPECT_EQ(saved.ImportPath, QString());
+    EXPECT_EQ(saved.LocalPath, temp.settings.LocalPath);
+}
+
+TEST_P(Form1Controls, HaveTheirCaptionAndPlace)
+{
+    WriteConfig();
+    auto form = OpenWindow(sink);
+    EXPECT_EQ(form->size(), QSize(467, 125));
+    const QWidget* control = Find<QWidget>(*form, GetParam().name.c_str());
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(control->geometry(), GetParam().geometry);
+    if (const auto* label = qobject_cast<const QLabel*>(control); label && !GetParam().caption.isNull())
+    {
+        EXPECT_EQ(label->text(), GetParam().caption);
+    }
+    if (const auto* button = qobject_cast<const QPushButton*>(control))
+    {
+        EXPECT_EQ(button->text(), GetParam().caption);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Form1, Form1Controls,
+    ::testing::Values(ControlCase{"Label1", QStringLiteral("导入文件路径"), QRect(8, 16, 81, 17)},
+                      ControlCase{"Label3", QString(), QRect(96, 16, 313, 25)},
+                      ControlCase{"Command3", QStringLiteral("..."), QRect(424, 16, 33, 25)},
+                      ControlCase{"Label2", QStringLiteral("文件保存路径"), QRect(8, 48, 81, 17)},
+                      ControlCase{"Label4", QString(), QRect(96, 48, 313, 25)},
+                      ControlCase{"Command5", QStringLiteral("..."), QRect(424, 48, 33, 25)},
+                      ControlCase{"Command1", QStringLiteral("导入单位信息"), QRect(8, 80, 105, 33)},
+                      ControlCase{"Command2", QStringLiteral("导入项目信息"), QRect(128, 80, 105, 33)},
+                      ControlCase{"Command4", QStringLiteral("生成统计报表"), QRect(352, 80, 105, 33)}),
+    CaseName<ControlCase>);
+
+TEST_P(ImportButton, ImportsTheChosenFilesAndShowsTheSummary)
+{
+    WriteConfig();
+    const QString path = Write(GetParam());
+    auto form = OpenWindow(sink);
+    QString fileName;
+    form->SetFileDialogRunner(
+        [&](QFileDialog& dialog)
+        {
+            if (const auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                fileName = edit->text();
+            return Choose({path})(dialog);
+        });
+    Click(*form, GetParam().button);
+
+    EXPECT_EQ(dialogFilters, GetParam().filters);
+    EXPECT_EQ(dialogFolder + QLatin1Char('/'), temp.settings.ImportPath);
+    EXPECT_EQ(fileName, GetParam().fileName);
+    EXPECT_EQ(sink.messages, QStringList{GetParam().summary});
+    EXPECT_TRUE(QFile::exists(Local(GetParam().file)));
+}
+
+TEST_P(ImportButton, CancellingTheFileChoiceImportsNothing)
+{
+    WriteConfig();
+    Write(GetParam());
+    auto form = OpenWindow(sink);
+    form->SetFileDialogRunner(Choose({}));
+    Click(*form, GetParam().button);
+
+    EXPECT_TRUE(sink.messages.isEmpty());
+    EXPECT_TRUE(QFile::exists(In(GetParam().file)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Form1, ImportButton,
+    ::testing::Values(ImportCase{"Units",
+                                 "Command1",
+                                 QStringLiteral("u1.dw"),
+                                 {QStringLiteral("单位信息 (*.dw)"), QStringLiteral("所有文件 (*)")},
+                                 QStringLiteral("*.dw"),
+                                 QStringLiteral("导入单位信息:操作完成！\n倒入成功1个文件\n倒入失败0个文件")},
+                      ImportCase{
+                          "Projects",
+                          "Command2",
+                          QStringLiteral("p1.xm"),
+                          {QStringLiteral("项目信息 (*.xm)"), QStringLiteral("所有文件 (*)")},
+                          QStringLiteral("*.xm"),
+                          QStringLiteral("导入项目信息:操作完成！\n倒入成功1个文件\n倒入失败0个文件")}),
+    CaseName<ImportCase>);
+
+TEST_F(WindowTest, AnErrorOutOfTheBatchIsShownAndTheWindowStaysUsable)
+{
+    WriteConfig();
+    const QString path = WriteUnitFile(QStringLiteral("u1.dw"), QStringLiteral("U01"));
+    const QString database = Local(QStringLiteral("wenwu.mdb"));
+    ASSERT_TRUE(QFile::remove(database));
+    auto form = OpenWindow(sink);
+    form->SetFileDialogRunner(Choose({path}));
+    Click(*form, "Command1");
+    EXPECT_EQ(sink.messages, QStringList{QStringLiteral("数据库文件不存在:") + database});
+
+    CreateDatabase(database);
+    Click(*form, "Command1");
+    ASSERT_EQ(sink.messages.size(), 2);
+    EXPECT_EQ(sink.messages[1], QStringLiteral("导入单位信息:操作完成！\n倒入成功1个文件\n倒入失败0个文件"));
+}
+
+TEST_F(WindowTest, AClickWhileWorkRunsIsIgnored)
+{
+    WriteConfig();
+    auto form = OpenWindow(sink);
+    int dialogs = 0;
+    form->SetFileDialogRunner(
+        [&](QFileDialog&)
+        {
+            ++dialogs;
+            Click(*form, "Command2");
+            return QStringList();
+        });
+    Click(*form, "Command1");
+    EXPECT_EQ(dialogs, 1);
+}
+
+TEST_F(WindowTest, ClosingWhileWorkRunsClosesWhenItEnds)
+{
+    auto form = OpenWindow(sink);
+    form->show();
+    const QString config = temp.settings.AppFolder + QStringLiteral("config.pz");
+    bool writtenDuringWork = true;
+    form->SetFileDialogRunner(
+        [&](QFileDialog&)
+        {
+            form->close();
+            writtenDuringWork = QFile::exists(config);
+            return QStringList();
+        });
+    Click(*form, "Command1");
+    EXPECT_FALSE(writtenDuringWork);
+    EXPECT_TRUE(QFile::exists(config));
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(WindowTest, ProgressReachesTheLastFile)
+{
+    WriteConfig();
+    QStringList paths;
+    for (const QString& name : {QStringLiteral("a.dw"), QStringLiteral("b.dw"), QStringLiteral("c.dw")})
+        paths.append(WriteUnitFile(name, name.left(1)));
+    RecordingQtSink window;
+    auto form = OpenWindow(window);
+    form->SetFileDialogRunner(Choose(paths));
+    Click(*form, "Command1");
+
+    EXPECT_EQ(window.steps, (QStringList{QStringLiteral("a.dw|0 / 3"), QStringLiteral("b.dw|1 / 3"),
+                                         QStringLiteral("c.dw|2 / 3"), QStringLiteral("c.dw|3 / 3")}));
+    for (const QWidget* widget : QApplication::topLevelWidgets())
+    {
+        if (qobject_cast<const QProgressDialog*>(widget))
+        {
+            EXPECT_FALSE(widget->isVisible());
+        }
+    }
+}
+
+TEST_F(WindowTest, Command4WritesBothWorkbooks)
+{
+    WriteConfig();
+    for (const QString& title : {QStringLiteral("国家计委汇总表"), QStringLiteral("十一五资金需求汇总表")})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(CORVANE_TEMPLATE_DIR "/") + title + QStringLiteral(".xls"),
+                                temp.settings.AppFolder + title + QStringLiteral(".xls")));
+    auto form = OpenWindow(sink);
+    Click(*form, "Command4");
+
+    const QString day = QDate::currentDate().toString(QStringLiteral("MMdd"));
+    const QString national = Local(QStringLiteral("国家计委汇总表") + day + QStringLiteral(".xls"));
+    const QString fundDemand = Local(QStringLiteral("十一五资金需求汇总表") + day + QStringLiteral(".xls"));
+    EXPECT_TRUE(QFile::exists(national));
+    EXPECT_TRUE(QFile::exists(fundDemand));
+    EXPECT_EQ(sink.messages,
+              (QStringList{QStringLiteral("成功写入") + national, QStringLiteral("成功写入") + fundDemand}));
+}
+
+TEST_P(FolderButton, OkStoresTheOpenFolderWithASlash)
+{
+    WriteConfig();
+    const QString out = temp.Folder() + QStringLiteral("out");
+    QDir().mkpath(out);
+    auto form = OpenWindow(sink);
+    form->SetFolderDialogRunner(ChooseFolder(out, "OKButton"));
+    Click(*form, GetParam().button);
+    EXPECT_EQ(LabelText(*form), out + QLatin1Char('/'));
+    EXPECT_EQ(Setting(*form), out + QLatin1Char('/'));
+}
+
+TEST_P(FolderButton, OkOnTheRootStoresItUnchanged)
+{
+    WriteConfig();
+    auto form = OpenWindow(sink);
+    form->SetFolderDialogRunner(ChooseFolder(QStringLiteral("/"), "OKButton"));
+    Click(*form, GetParam().button);
+    EXPECT_EQ(LabelText(*form), QStringLiteral("/"));
+}
+
+TEST_P(FolderButton, CancelChangesNothing)
+{
+    WriteConfig();
+    auto form = OpenWindow(sink);
+    const QString before = LabelText(*form);
+    form->SetFolderDialogRunner(ChooseFolder(QStringLiteral("/"), "CancelButton"));
+    Click(*form, GetParam().button);
+    EXPECT_EQ(LabelText(*form), before);
+    EXPECT_EQ(Setting(*form), before);
+}
+
+TEST_P(FolderButton, ClosingFromTheTitleBarChangesNothingAfterAnEarlierOk)
+{
+    WriteConfig();
+    const QString out = temp.Folder() + QStringLiteral("out");
+    QDir().mkpath(out);
+    auto form = OpenWindow(sink);
+    form->SetFolderDialogRunner(ChooseFolder(out, "OKButton"));
+    Click(*form, GetParam().button);
+    form->SetFolderDialogRunner(ChooseFolder(QStringLiteral("/"), nullptr));
+    Click(*form, GetParam().button);
+    EXPECT_EQ(LabelText(*form), out + QLatin1Char('/'));
+    EXPECT_EQ(Setting(*form), out + QLatin1Char('/'));
+}
+
+INSTANTIATE_TEST_SUITE_P(Form1, FolderButton,
+                         ::testing::Values(FolderCase{"ImportPath", "Command3", "Label3"},
+                                           FolderCase{"LocalPath", "Command5", "Label4"}),
+                         CaseName<FolderCase>);

@@ -1,0 +1,384 @@
+// The batch under hostile input and a busy system: every refusal names the file and its reason,
+// ends in time, and leaves the database as it was.
+#include "ImportFixture.h"
+#include "ReportXml.h"
+#include "UnitFileText.h"
+#include "import/ImportProjectFiles.h"
+#include "import/ImportUnitFiles.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace
+{
+QString UnitSummary(int imported, int failed)
+{
+    return QStringLiteral("导入单位信息:操作完成！\n倒入成功%1个文件\n倒入失败%2个文件")
+        .arg(imported)
+        .arg(failed);
+}
+
+QString ProjectSummary(int imported, int failed)
+{
+    return QStringLiteral("导入项目信息:操作完成！\n倒入成功%1个文件\n倒入失败%2个文件")
+        .arg(imported)
+        .arg(failed);
+}
+
+// A batch over a database that already holds unit U0, so that "unchanged" compares real rows.
+class Batch : public ImportFixture
+{
+protected:
+    void SetUp() override
+    {
+        Write(QStringLiteral("u0.dw"), UnitFile(QStringLiteral("U0")));
+        ImportUnits({QStringLiteral("u0.dw")});
+        sink.messages.clear();
+        before = temp.Snapshot();
+    }
+    BatchCounts ImportUnits(const QStringList& names)
+    {
+        return ImportUnitFiles(FileList{temp.settings.ImportPath, names, {}}, temp.settings, sink);
+    }
+    BatchCounts ImportProjects(const QStringList& names)
+    {
+        return ImportProjectFiles(FileList{temp.settings.ImportPath, names, {}}, temp.settings, sink);
+    }
+    QString before;
+};
+
+// A document the loader must refuse, with the reason shown on the line after the path.
+struct HostileCase
+{
+    const char* name;
+    QByteArray bytes;
+    const char* reason; // the start of the reason line
+    friend void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.name; }
+};
+
+QByteArray EntityBomb(int references)
+{
+    QByteArray text = "<?xml version=\"1.0\"?>\n<!DOCTYPE CorpInfo [<!ENTITY big \"" +
+                      QByteArray(50000, 'x') + "\">]>\n<CorpInfo><Basic><CorpID>U9</CorpID><Name>";
+    for (int i = 0; i < references; ++i)
+        text += "&big;";
+    return text + "</Name></Basic></CorpInfo>";
+}
+
+class HostileDocuments : public Batch, public ::testing::WithParamInterface<HostileCase>
+{
+};
+
+TEST_P(HostileDocuments, AreLoadErrorsWithAReasonAndChangeNothing)
+{
+    Write(QStringLiteral("bad.dw"), GetParam().bytes);
+    Write(QStringLiteral("next.dw"), UnitFile(QStringLiteral("U2")));
+    const BatchCounts counts = ImportUnits({QStringLiteral("bad.dw"), QStringLiteral("next.dw")});
+    ASSERT_EQ(sink.messages.size(), 2);
+    const QStringList lines = sink.messages[0].split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2) << sink.messages[0].toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("无法打开指定文件") + In(QStringLiteral("bad.dw")));
+    EXPECT_TRUE(lines[1].startsWith(QString::fromUtf8(GetParam().reason))) << lines[1].toStdString();
+    EXPECT_EQ(sink.messages[1], UnitSummary(0, 0));
+    EXPECT_TRUE(counts.stopped);
+    EXPECT_EQ(temp.Snapshot(), before);
+    EXPECT_TRUE(QFile::exists(In(QStringLiteral("bad.dw"))));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ImportFiles, HostileDocuments,
+    ::testing::Values(HostileCase{"EntityAmplification", EntityBomb(5000), "文件声明了实体"},
+                      HostileCase{"UnusedEntity", "<!DOCTYPE CorpInfo [<!ENTITY e \"x\">]><CorpInfo/>",
+                                  "文件声明了实体"},
+                      HostileCase{"NotWellFormed", "<CorpInfo>\n<Basic>", "格式不正确: 第2行第"},
+                      HostileCase{"UnknownEncoding", "<?xml version=\"1.0\" encoding=\"X-NONE\"?><CorpInfo/>",
+                                  "未知的编码: "},
+                      HostileCase{"BrokenGbBytes",
+                                  "<?xml version=\"1.0\" encoding=\"GB2312\"?><CorpInfo><Basic><Name>\xff\xff"
+                                  "</Name></Basic></CorpInfo>",
+                                  "编码错误: "},
+                      HostileCase{"Empty", "", "文件为空或没有根元素"}),
+    CaseName<HostileCase>);
+
+// A file of the other kind, or no report at all, is a failed file: named, left, nothing written.
+struct WrongKindCase
+{
+    const char* name;
+    bool projects; // given to the project import, else to the unit import
+    QByteArray bytes;
+    const char* shown; // %1 is the file's path
+    friend void PrintTo(const WrongKindCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class WrongKind : public Batch, public ::testing::WithParamInterface<WrongKindCase>
+{
+};
+
+TEST_P(WrongKind, CountsAsFailedAndTheBatchGoesOn)
+{
+    const WrongKindCase& c = GetParam();
+    const QString good = c.projects ? QStringLiteral("good.xm") : QStringLiteral("good.dw");
+    Write(QStringLiteral("wrong.x"), c.bytes);
+    Write(good, c.projects ? ReportXml::Project("U01", "P01").Bytes() : UnitFile(QStringLiteral("U3")));
+    const BatchCounts counts = c.projects ? ImportProjects({QStringLiteral("wrong.x"), good})
+                                          : ImportUnits({QStringLiteral("wrong.x"), good});
+    EXPECT_EQ(sink.messages, QStringList({QString::fromUtf8(c.shown).arg(In(QStringLiteral("wrong.x"))),
+                                          c.projects ? ProjectSummary(1, 1) : UnitSummary(1, 1)}));
+    EXPECT_EQ(counts.failed, 1);
+    EXPECT_TRUE(QFile::exists(In(QStringLiteral("wrong.x"))));
+    EXPECT_EQ(Rows(QStringLiteral("dat_project_info")), c.projects ? 1 : 0);
+    EXPECT_EQ(
+        temp.Scalar(QStringLiteral("select count(*) from dat_project_info where projectid = '_'")).toInt(),
+        0);
+}
+
+TEST_P(WrongKind, LeavesTheDatabaseAsItWas)
+{
+    Write(QStringLiteral("wrong.x"), GetParam().bytes);
+    GetParam().projects ? ImportProjects({QStringLiteral("wrong.x")})
+                        : ImportUnits({QStringLiteral("wrong.x")});
+    EXPECT_EQ(temp.Snapshot(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ImportFiles, WrongKind,
+    ::testing::Values(
+        WrongKindCase{"UnitFileToProjects", true, UnitFile(QStringLiteral("U7")),
+                      "不是项目信息文件:%1\n这是单位信息文件 (根元素 <CorpInfo>)"},
+        WrongKindCase{"ProjectFileToUnits", false, ReportXml::Project("U01", "P09").Bytes(),
+                      "不是单位信息文件:%1\n这是项目信息文件 (根元素 <Report>)"},
+        WrongKindCase{"ForeignXmlToProjects", true, "<Foo>bar</Foo>", "不是项目信息文件:%1\n根元素是 <Foo>"},
+        WrongKindCase{"ForeignXmlToUnits", false, "<Foo>bar</Foo>", "不是单位信息文件:%1\n根元素是 <Foo>"}),
+    CaseName<WrongKindCase>);
+
+// Anything but a regular file of sensible size is refused at once, without reading it.
+struct SpecialCase
+{
+    const char* name;
+    void (*make)(const QString& path);
+    const char* reason;
+    friend void PrintTo(const SpecialCase& c, std::ostream* out) { *out << c.name; }
+};
+
+void MakeFifo(const QString& path)
+{
+    ASSERT_EQ(mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+}
+
+void LinkToDevZero(const QString& path)
+{
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path));
+}
+
+void MakeHuge(const QString& path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.resize((qint64(64) << 20) + 1)); // sparse: costs no disk
+}
+
+void MakeFolder(const QString& path)
+{
+    ASSERT_TRUE(QDir().mkpath(path));
+}
+
+void DanglingLink(const QString& path)
+{
+    ASSERT_TRUE(QFile::link(path + QStringLiteral(".gone"), path));
+}
+
+class SpecialFiles : public Batch, public ::testing::WithParamInterface<SpecialCase>
+{
+};
+
+TEST_P(SpecialFiles, AreRefusedAtOnceWithAReason)
+{
+    GetParam().make(In(QStringLiteral("f.dw")));
+    QElapsedTimer timer;
+    timer.start();
+    const BatchCounts counts = ImportUnits({QStringLiteral("f.dw")});
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_EQ(sink.messages, QStringList({QStringLiteral("无法打开指定文件") + In(QStringLiteral("f.dw")) +
+                                              QLatin1Char('\n') + QString::fromUtf8(GetParam().reason),
+                                          UnitSummary(0, 0)}));
+    EXPECT_TRUE(counts.stopped);
+    EXPECT_EQ(temp.Snapshot(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(ImportFiles, SpecialFiles,
+                         ::testing::Values(SpecialCase{"Fifo", MakeFifo, "不是普通文件"},
+                                           SpecialCase{"LinkToDevZero", LinkToDevZero, "不是普通文件"},
+                                           SpecialCase{"Over64MB", MakeHuge, "文件过大 (超过 64 MB)"},
+                                           SpecialCase{"Folder", MakeFolder, "这是一个文件夹，不是文件"},
+                                           SpecialCase{"Missing", [](const QString&) {}, "文件不存在"},
+                                           SpecialCase{"DanglingLink", DanglingLink, "链接指向的文件不存在"}),
+                         CaseName<SpecialCase>);
+
+// In folder mode every entry that cannot be read is reported by name, and the rest imported.
+TEST_F(Batch, FolderReportsEachEntryItCannotRead)
+{
+    const QString folder = temp.Folder() + QStringLiteral("box/");
+    temp.WriteFile(folder + QStringLiteral("a.dw"), UnitFile(QStringLiteral("U5")));
+    MakeFifo(folder + QStringLiteral("fifo.dw"));
+    DanglingLink(folder + QStringLiteral("gone.dw"));
+    const QByteArray gbkName = QFile::encodeName(folder) + "\xb5\xa5\xce\xbb.dw"; // 单位 in GBK
+    QFile raw;
+    ASSERT_TRUE(raw.open(fopen(gbkName.constData(), "w"), QIODevice::WriteOnly, QFile::AutoCloseHandle));
+    raw.write(UnitFile(QStringLiteral("U6")));
+    raw.close();
+
+    FileList files;
+    QString problem;
+    ASSERT_TRUE(FileListFromArguments({folder}, QStringLiteral("dw"), files, problem));
+    const BatchCounts counts = ImportUnitFiles(files, temp.settings, sink);
+    EXPECT_EQ(counts.imported, 1);
+    EXPECT_EQ(counts.failed, 3);
+    const QString shown = sink.messages.join(QLatin1String("\n---\n"));
+    EXPECT_TRUE(
+        shown.contains(QStringLiteral("无法打开指定文件") + folder + QStringLiteral("fifo.dw\n不是普通文件")))
+        << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("无法打开指定文件") + folder +
+                               QStringLiteral("gone.dw\n链接指向的文件不存在")));
+    EXPECT_TRUE(shown.contains(QStringLiteral("无法打开指定文件") + folder +
+                               QStringLiteral("\\265\\245\\316\\273.dw\n文件名不能按系统编码解读")));
+    EXPECT_EQ(sink.messages.last(), UnitSummary(1, 3));
+}
+
+// A file whose rows are in but which cannot be moved stays, counts as imported, and the batch
+// goes on; one summary names the files left behind.
+TEST_F(Batch, FailedMoveIsReportedInTheSummaryAndTheBatchGoesOn)
+{
+    for (const char* id : {"U1", "U2", "U3"})
+        Write(QString::fromLatin1(id) + QStringLiteral(".dw"), UnitFile(QString::fromLatin1(id)));
+    QDir().mkpath(Local(QStringLiteral("U2.dw/occupied")));
+    const BatchCounts counts =
+        ImportUnits({QStringLiteral("U1.dw"), QStringLiteral("U2.dw"), QStringLiteral("U3.dw")});
+    EXPECT_EQ(counts.imported, 3);
+    ASSERT_EQ(sink.messages.size(), 1);
+    EXPECT_TRUE(sink.messages[0].startsWith(UnitSummary(3, 0) + QStringLiteral("\n有1个文件无法移动到") +
+                                            temp.settings.LocalPath +
+                                            QStringLiteral("，仍在原处:\nU2.dw\n原因:移动文件失败:")))
+        << sink.messages[0].toStdString();
+    EXPECT_TRUE(QFile::exists(Local(QStringLiteral("U3.dw"))));
+    EXPECT_TRUE(QFile::exists(In(QStringLiteral("U2.dw"))));
+    EXPECT_EQ(temp.Scalar(QStringLiteral("select count(*) from dat_corp_info")).toInt(), 4);
+}
+
+TEST_F(Batch, ManyFailedMovesNameTheFirstTwentyThenACount)
+{
+    QStringList names;
+    for (int i = 0; i < 22; ++i)
+    {
+        names.append(QStringLiteral("m%1.dw").arg(i, 2, 10, QLatin1Char('0')));
+        Write(names.last(), UnitFile(QStringLiteral("M%1").arg(i)));
+        QDir().mkpath(Local(names.last() + QStringLiteral("/occupied")));
+    }
+    ImportUnits(names);
+    ASSERT_EQ(sink.messages.size(), 1);
+    const QString& summary = sink.messages[0];
+    EXPECT_TRUE(summary.contains(QStringLiteral("有22个文件无法移动到")));
+    EXPECT_TRUE(summary.contains(QStringLiteral("\nm19.dw\n……另有2个文件\n原因:")));
+    EXPECT_FALSE(summary.contains(QStringLiteral("m20.dw")));
+}
+
+TEST_F(Batch, LinkedFileIsArchivedAsItsContentAndTheLinkRemoved)
+{
+    const QString target =
+        temp.WriteFile(QStringLiteral("elsewhere/real.dw"), UnitFile(QStringLiteral("U4")));
+    ASSERT_TRUE(QFile::link(target, In(QStringLiteral("a.dw"))));
+    EXPECT_EQ(ImportUnits({QStringLiteral("a.dw")}).imported, 1);
+    const QFileInfo archived(Local(QStringLiteral("a.dw")));
+    EXPECT_TRUE(archived.isFile());
+    EXPECT_FALSE(archived.isSymLink());
+    EXPECT_EQ(archived.size(), QFileInfo(target).size());
+    EXPECT_FALSE(QFileInfo(In(QStringLiteral("a.dw"))).isSymLink());
+    EXPECT_TRUE(QFile::exists(target));
+}
+
+// The same file named twice, however spelled, is imported once and the batch goes on.
+struct DuplicateCase
+{
+    const char* name;
+    QStringList names;
+    friend void PrintTo(const DuplicateCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class Duplicates : public Batch, public ::testing::WithParamInterface<DuplicateCase>
+{
+};
+
+TEST_P(Duplicates, AreImportedOnce)
+{
+    Write(QStringLiteral("A.dw"), UnitFile(QStringLiteral("U1")));
+    Write(QStringLiteral("B.dw"), UnitFile(QStringLiteral("U2")));
+    ASSERT_TRUE(QFile::link(In(QStringLiteral("A.dw")), In(QStringLiteral("link.dw"))));
+    const BatchCounts counts = ImportUnits(GetParam().names);
+    EXPECT_EQ(sink.messages, QStringList{UnitSummary(2, 0)});
+    EXPECT_EQ(counts.imported, 2);
+    EXPECT_TRUE(QFile::exists(Local(QStringLiteral("B.dw"))));
+}
+
+INSTANTIATE_TEST_SUITE_P(ImportFiles, Duplicates,
+                         ::testing::Values(DuplicateCase{"SameName", {"A.dw", "A.dw", "B.dw"}},
+                                           DuplicateCase{"DotSlash", {"A.dw", "./A.dw", "B.dw"}},
+                                           DuplicateCase{"LinkAfterTarget", {"A.dw", "link.dw", "B.dw"}}),
+                         CaseName<DuplicateCase>);
+
+// Another program on the database: a reader never stops the import; a writer that keeps it past
+// the short wait stops the batch once, before any row of the file in hand.
+class BusyDatabase : public Batch
+{
+protected:
+    void WriteThree()
+    {
+        for (const char* id : {"U1", "U2", "U3"})
+            Write(QString::fromLatin1(id) + QStringLiteral(".dw"), UnitFile(QString::fromLatin1(id)));
+    }
+    const QStringList three = {QStringLiteral("U1.dw"), QStringLiteral("U2.dw"), QStringLiteral("U3.dw")};
+};
+
+TEST_F(BusyDatabase, ReaderInATransactionDoesNotStopTheImport)
+{
+    WriteThree();
+    auto other = temp.Open();
+    other->Execute(QStringLiteral("BEGIN")).finish();
+    QSqlQuery& read = other->Execute(QStringLiteral("select count(*) from dat_corp_info"));
+    ASSERT_TRUE(read.next());
+    EXPECT_EQ(ImportUnits(three).imported, 3);
+    EXPECT_EQ(sink.messages, QStringList{UnitSummary(3, 0)});
+    read.finish();
+    other->Rollback();
+}
+
+TEST_F(BusyDatabase, IdleConnectionDoesNotStopTheImport)
+{
+    WriteThree();
+    auto other = temp.Open();
+    EXPECT_EQ(ImportUnits(three).imported, 3);
+    EXPECT_EQ(sink.messages, QStringList{UnitSummary(3, 0)});
+}
+
+TEST_F(BusyDatabase, WriterStopsTheBatchOnceAndChangesNothing)
+{
+    WriteThree();
+    auto other = temp.Open();
+    other->Execute(QStringLiteral("BEGIN IMMEDIATE")).finish();
+    QElapsedTimer timer;
+    timer.start();
+    const BatchCounts counts = ImportUnits(three);
+    EXPECT_LT(timer.elapsed(), 10000);
+    other->Rollback();
+    EXPECT_EQ(sink.messages,
+              QStringList({QStringLiteral("数据库正被其他程序使用") + Local(QStringLiteral("wenwu.mdb")),
+                           UnitSummary(0, 0)}));
+    EXPECT_TRUE(counts.stopped);
+    for (const QString& name : three)
+        EXPECT_TRUE(QFile::exists(In(name))) << name.toStdString();
+    EXPECT_EQ(temp.Snapshot(), before);
+}
+} // namespace
