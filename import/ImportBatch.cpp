@@ -10,7 +10,9 @@
 #include "services/XmlAccess.h"
 
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QSet>
+#include <QVector>
 
 namespace
 {
@@ -70,6 +72,10 @@ QString UnmovedFilesText(const QStringList& unmoved, const QString& firstReason,
             QStringLiteral("\n……另有") + QString::number(unmoved.size() - kNamed) + QStringLiteral("个文件");
     return text + QStringLiteral("\n原因:") + firstReason;
 }
+// A commit per file writes most B-tree pages again for every file; a group shares them. A crash
+// loses at most one group's work, and its files are still in the import folder.
+constexpr qsizetype kGroupFiles = 500;
+constexpr qint64 kGroupMilliseconds = 1000;
 } // namespace
 
 BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& settings, MessageSink& sink)
@@ -100,6 +106,56 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
 
     QStringList unmoved;
     QString moveFailure;
+    struct Pending
+    {
+        QString name;
+        bool imported; // its sections succeeded (and a unit has its id)
+    };
+    QVector<Pending> group;
+    QElapsedTimer groupTimer;
+    // Files move only after their rows are committed; a failed commit fails every file of the
+    // group, and they all stay.
+    auto commitGroup = [&]
+    {
+        if (group.isEmpty())
+            return;
+        QString failure;
+        try
+        {
+            db->Commit();
+        }
+        catch (const CorvaneError& error)
+        {
+            failure = error.Message();
+            db->Rollback();
+        }
+        for (const Pending& file : std::as_const(group))
+        {
+            if (!failure.isEmpty())
+                sink.Show(QStringLiteral("保存") + file.name + QStringLiteral("的数据失败:") + failure);
+            if (!failure.isEmpty() || !file.imported)
+            {
+                ++counts.failed;
+                continue;
+            }
+            if (moveFiles)
+            {
+                try
+                {
+                    MoveImportedFile(folder, file.name, localPath, companions);
+                }
+                catch (const CorvaneError& error)
+                {
+                    // Its rows are in: the file still counts as imported, and the batch goes on.
+                    if (unmoved.isEmpty())
+                        moveFailure = error.Message();
+                    unmoved.append(file.name);
+                }
+            }
+            ++counts.imported;
+        }
+        group.clear();
+    };
     const int total = int(names.size());
     for (int index = 0; index < total; ++index)
     {
@@ -122,53 +178,36 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
         }
         const QString key = kind.ReadKey(root);
 
-        bool ok = false;
+        // Files are committed in groups; a file's savepoint keeps its work its own within the group.
+        if (group.isEmpty())
         {
             // The write lock is taken before the first row, so a busy database leaves nothing half
-            // written. One transaction per file; what the sections wrote is kept even when a later
-            // one failed.
+            // written.
             if (!db->TryBeginWrite())
             {
                 sink.Show(QStringLiteral("数据库正被其他程序使用") + DatabasePath(settings));
                 counts.stopped = true;
                 break;
             }
-            Transaction transaction(*db, Transaction::AlreadyBegun);
+            groupTimer.start();
+        }
+        bool ok = false;
+        try
+        {
+            Savepoint file(*db, QStringLiteral("import_file"));
+            // What the sections wrote is kept even when a later one failed.
             ok = kind.ImportDocument(*db, root, key, sink);
-            try
-            {
-                transaction.Commit();
-            }
-            catch (const CorvaneError& error)
-            {
-                sink.Show(QStringLiteral("保存") + name + QStringLiteral("的数据失败:") + error.Message());
-                ok = false;
-            }
+            file.Release();
         }
-
-        if (ok && !(kind.KeyRequired() && key.isEmpty()))
+        catch (const CorvaneError&)
         {
-            if (moveFiles)
-            {
-                try
-                {
-                    MoveImportedFile(folder, name, localPath, companions);
-                }
-                catch (const CorvaneError& error)
-                {
-                    // Its rows are in: the file still counts as imported, and the batch goes on.
-                    if (unmoved.isEmpty())
-                        moveFailure = error.Message();
-                    unmoved.append(name);
-                }
-            }
-            ++counts.imported;
+            ok = false; // the engine ended the transaction: the group's commit reports it
         }
-        else
-        {
-            ++counts.failed;
-        }
+        group.append({name, ok && !(kind.KeyRequired() && key.isEmpty())});
+        if (group.size() >= kGroupFiles || groupTimer.elapsed() >= kGroupMilliseconds || !db->InTransaction())
+            commitGroup();
     }
+    commitGroup();
     db.reset();
     sink.Progress(QString(), total, total);
 

@@ -66,13 +66,15 @@ struct BatchCounts
     bool stopped = false;
 };
 
-// Imports the files of the list one by one: one transaction per file, an imported file and its
-// "htm" companion moved into LocalPath (unless that is the import folder itself or missing; a
-// linked file is archived as a copy of its content and the link removed). A file listed twice
-// is imported once.
+// Imports the files of the list one by one, committed in groups of files (a savepoint each), an
+// imported file and its "htm" companion moved into LocalPath after its group's commit (unless that is the
+// import folder itself or missing; a linked file is archived as a copy of its content and the link removed).
+// A file listed twice is imported once.
 // - Each unreadable folder entry of the list is shown as "无法打开指定文件" + path, a line break and
 //   the reason, and counts as failed.
 // - A file that cannot be loaded shows its XML error and ends the batch.
+// - A commit that fails shows "保存" + name + "的数据失败:" + the reason for every file of its
+//   group; they count as failed and stay.
 // - A file whose root element is not the kind's shows "不是" + the kind's description + ":" +
 //   path, a line break and what it is; it counts as failed, writes nothing and stays.
 // - When another program holds the database for writing past a short wait, the batch shows

@@ -364,6 +364,11 @@ QString Database::RowIdentity() const
     return m_db.driverName() == QLatin1String("QPSQL") ? QStringLiteral("ctid") : QStringLiteral("rowid");
 }
 
+bool Database::InTransaction() const
+{
+    return !m_native || sqlite3_get_autocommit(m_native) == 0;
+}
+
 void Database::Begin()
 {
     Run(QStringLiteral("BEGIN"));

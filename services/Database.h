@@ -66,6 +66,10 @@ public:
     // with the same key ("rowid" on SQLite, "ctid" on PostgreSQL).
     QString RowIdentity() const;
 
+    // False once the engine has ended the open transaction on its own (a failed statement that
+    // rolls back all); true while one is open. Engines that cannot tell answer true.
+    bool InTransaction() const;
+
     void Begin();
     // Begins a write transaction now rather than at the first write, so that another program's
     // write lock shows here, before any row is written. False when the database stays locked
