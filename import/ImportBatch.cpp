@@ -84,6 +84,9 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
     // Another program's writer holds the database for seconds at most; past this the batch stops
     // once rather than failing file after file.
     db->Execute(QStringLiteral("PRAGMA busy_timeout=2000")).finish();
+    // A file's savepoint keeps the pages it changes in a sub-journal; in memory that is a few pages
+    // per file, in a temporary file it is two writes per page.
+    db->Execute(QStringLiteral("PRAGMA temp_store=MEMORY")).finish();
     kind.LoadDictionaries(*db, sink);
 
     const QString folder = WithTrailingSlash(files.folder);
