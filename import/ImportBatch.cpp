@@ -207,6 +207,7 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
             ok = false; // the engine ended the transaction: the group's commit reports it
         }
         group.append({name, ok && !(kind.KeyRequired() && key.isEmpty())});
+        loader.Recycle(std::move(loaded.document));
         if (group.size() >= kGroupFiles || groupTimer.elapsed() >= kGroupMilliseconds || !db->InTransaction())
             commitGroup();
     }
