@@ -131,15 +131,23 @@ def main():
 
         command = [cli, "--app-folder", os.path.join(work, "app"), "import-projects", os.path.join(work, "in")]
         kills = runs = 0
+        window = 0.8  # kills land in [0, window) seconds; it shrinks while runs finish first
         while kills < args.kills:
             runs += 1
-            if runs > args.kills * 4:
+            if runs > args.kills * 6:
                 fail("only %d of %d runs could be killed mid-batch" % (kills, runs))
+            if not any(n.endswith(".xm") for n in os.listdir(os.path.join(work, "in"))):
+                # All imported before enough kills: every file goes back and replaces its own rows.
+                for name in os.listdir(os.path.join(work, "local")):
+                    if name.endswith((".xm", ".htm")):
+                        os.rename(os.path.join(work, "local", name), os.path.join(work, "in", name))
             process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            time.sleep(rng.uniform(0.05, 0.5))
+            time.sleep(rng.uniform(0.0, window))
             if process.poll() is None:
                 process.kill()
                 kills += 1
+            else:
+                window *= 0.6
             process.wait()
             left = sum(1 for n in os.listdir(os.path.join(work, "in")) if n.endswith(".xm"))
             print("run %d: %s, %d files left" % (runs, "killed" if process.returncode == -9 else "finished", left))
