@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run bench format format-check asan fuzz clean
+.PHONY: all deps configure build test run bench crash-test format format-check asan fuzz clean
 
 all: build
 
@@ -26,6 +26,9 @@ run: build
 
 bench: build
 	@bash tools/bench.sh $(BUILD)
+
+crash-test: build
+	@python3 tools/crash_test.py $(BUILD)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -43,6 +43,14 @@ DocumentPrefetcher::Loaded DocumentPrefetcher::Next()
     return loaded;
 }
 
+void DocumentPrefetcher::Recycle(XmlDocument document)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_finished)
+        m_spent.push_back(std::move(document));
+    // else it is freed here on leaving: no thread is left to take it
+}
+
 void DocumentPrefetcher::Run()
 {
     LoadAll();
@@ -55,8 +63,10 @@ void DocumentPrefetcher::Run()
 
 void DocumentPrefetcher::LoadAll()
 {
+    std::vector<XmlDocument> spent;
     for (const QString& name : std::as_const(m_names))
     {
+        spent.clear(); // the documents the batch finished with, freed outside the lock
         Loaded loaded;
         // An exception must not leave this thread: it would end the program without a summary.
         try
@@ -86,6 +96,7 @@ void DocumentPrefetcher::LoadAll()
         const bool failed = !loaded.error.isEmpty();
         const bool wakeBatch = m_ready.empty();
         m_ready.push_back(std::move(loaded));
+        spent.swap(m_spent);
         lock.unlock();
         if (wakeBatch)
             m_changed.notify_all();

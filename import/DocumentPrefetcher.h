@@ -9,6 +9,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 // Reads and parses the files of a batch a few files ahead on a second thread, so the database
 // work of one file overlaps the loading of the next. Loading has no side effects; the batch
@@ -31,6 +32,9 @@ public:
     // The next file in list order; waits for it when it is not loaded yet. Past the last file, or
     // past one that failed to load, it gives a load error at once.
     Loaded Next();
+    // Hands a document the batch is done with back to the loading thread, which frees it: the
+    // memory came from that thread's allocator, and freeing it here would contend for its lock.
+    void Recycle(XmlDocument document);
 
 private:
     void Run();
@@ -42,6 +46,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Loaded> m_ready;
+    std::vector<XmlDocument> m_spent; // recycled, to be freed by the loading thread
     bool m_stop = false;
     bool m_finished = false;
     std::thread m_thread;

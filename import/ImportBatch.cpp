@@ -10,8 +10,10 @@
 #include "services/XmlAccess.h"
 
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QSet>
 #include <QThread>
+#include <QVector>
 
 namespace
 {
@@ -95,14 +97,17 @@ QString UnmovedFilesText(const QStringList& unmoved, const QString& firstReason,
             QStringLiteral("\n……另有") + QString::number(unmoved.size() - kNamed) + QStringLiteral("个文件");
     return text + QStringLiteral("\n原因:") + firstReason;
 }
+// A commit per file writes most B-tree pages again for every file; a group shares them. A crash
+// loses at most one group's work, and its files are still in the import folder.
+constexpr qsizetype kGroupFiles = 500;
+constexpr qint64 kGroupMilliseconds = 1000;
 } // namespace
 
-BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Settings& settings,
-                        MessageSink& sink)
+BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& settings, MessageSink& sink)
 {
     std::unique_ptr<Database> db = OpenDatabase(settings);
     db->SetUpForBatch();
-    kind.loadDictionaries(*db, sink);
+    kind.LoadDictionaries(*db, sink);
 
     const QString folder = WithTrailingSlash(files.folder);
     const QString& localPath = settings.LocalPath;
@@ -124,6 +129,64 @@ BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Sett
 
     QStringList unmoved;
     QString moveFailure;
+    struct Pending
+    {
+        QString name;
+        bool imported; // its sections succeeded (and a unit has its id)
+    };
+    // A file whose rows are in moves to LocalPath; one that failed stays where it is.
+    auto settle = [&](const QString& name, bool imported)
+    {
+        if (!imported)
+        {
+            ++counts.failed;
+            return;
+        }
+        if (moveFiles)
+        {
+            try
+            {
+                MoveImportedFile(folder, name, localPath, companions);
+            }
+            catch (const CorvaneError& error)
+            {
+                // Its rows are in: the file still counts as imported, and the batch goes on.
+                if (unmoved.isEmpty())
+                    moveFailure = error.Message();
+                unmoved.append(name);
+            }
+        }
+        ++counts.imported;
+    };
+    QVector<Pending> group;
+    QElapsedTimer groupTimer;
+    // Files move only after their rows are committed; a failed commit fails every file of the
+    // group, and they all stay.
+    auto commitGroup = [&]
+    {
+        if (group.isEmpty())
+            return;
+        QString failure;
+        try
+        {
+            db->Commit();
+        }
+        catch (const CorvaneError& error)
+        {
+            failure = error.Message();
+            db->Rollback();
+        }
+        for (const Pending& file : std::as_const(group))
+        {
+            if (!failure.isEmpty())
+                sink.Show(QStringLiteral("保存") + file.name + QStringLiteral("的数据失败:") + failure);
+            settle(file.name, failure.isEmpty() && file.imported);
+        }
+        group.clear();
+    };
+    // The embedded engine commits files in groups. A server commits each file by itself: another
+    // operator's transaction may make it undo one, which is then run again alone.
+    const bool grouped = db->Kind() == Engine::SQLite;
     const int total = int(names.size());
     for (int index = 0; index < total; ++index)
     {
@@ -138,13 +201,48 @@ BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Sett
         }
         const XmlNode root = loaded.document.Root();
         const QString rootName = GetNodeName(root);
-        if (rootName != kind.rootName)
+        if (rootName != kind.RootName())
         {
-            sink.Show(WrongKindMessage(folder + name, kind.rootName, rootName));
+            sink.Show(WrongKindMessage(folder + name, kind.RootName(), rootName));
             ++counts.failed;
             continue;
         }
-        const QString key = kind.readKey(root);
+        const QString key = kind.ReadKey(root);
+
+        if (grouped)
+        {
+            // Files are committed in groups; a file's savepoint keeps its work its own within the group.
+            if (group.isEmpty())
+            {
+                // The write lock is taken before the first row, so a busy database leaves nothing half
+                // written.
+                if (!db->TryBeginWrite())
+                {
+                    sink.Show(QStringLiteral("数据库正被其他程序使用") + DatabasePath(settings));
+                    counts.stopped = true;
+                    break;
+                }
+                groupTimer.start();
+            }
+            bool ok = false;
+            try
+            {
+                Savepoint file(*db, QStringLiteral("import_file"));
+                // What the sections wrote is kept even when a later one failed.
+                ok = kind.ImportDocument(*db, root, key, sink);
+                file.Release();
+            }
+            catch (const CorvaneError&)
+            {
+                ok = false; // the engine ended the transaction: the group's commit reports it
+            }
+            group.append({name, ok && !(kind.KeyRequired() && key.isEmpty())});
+            loader.Recycle(std::move(loaded.document));
+            if (group.size() >= kGroupFiles || groupTimer.elapsed() >= kGroupMilliseconds ||
+                !db->InTransaction())
+                commitGroup();
+            continue;
+        }
 
         bool ok = false;
         bool busy = false;
@@ -163,7 +261,7 @@ BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Sett
                 }
                 Transaction transaction(*db, Transaction::AlreadyBegun);
                 db->LockKey(key);
-                ok = kind.importDocument(*db, root, key, held);
+                ok = kind.ImportDocument(*db, root, key, held);
                 try
                 {
                     transaction.Commit();
@@ -205,33 +303,14 @@ BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Sett
             break;
         }
 
-        if (ok && !(kind.keyRequired && key.isEmpty()))
-        {
-            if (moveFiles)
-            {
-                try
-                {
-                    MoveImportedFile(folder, name, localPath, companions);
-                }
-                catch (const CorvaneError& error)
-                {
-                    // Its rows are in: the file still counts as imported, and the batch goes on.
-                    if (unmoved.isEmpty())
-                        moveFailure = error.Message();
-                    unmoved.append(name);
-                }
-            }
-            ++counts.imported;
-        }
-        else
-        {
-            ++counts.failed;
-        }
+        settle(name, ok && !(kind.KeyRequired() && key.isEmpty()));
+        loader.Recycle(std::move(loaded.document));
     }
+    commitGroup();
     db.reset();
     sink.Progress(QString(), total, total);
 
-    QString summary = kind.summaryTitle + QStringLiteral("\n倒入成功") + QString::number(counts.imported) +
+    QString summary = kind.SummaryTitle() + QStringLiteral("\n倒入成功") + QString::number(counts.imported) +
                       QStringLiteral("个文件\n倒入失败") + QString::number(counts.failed) +
                       QStringLiteral("个文件");
     if (!unmoved.isEmpty())

@@ -4,27 +4,58 @@
 
 #include <QString>
 
-#include <functional>
+#include <span>
 
 class Database;
 class MessageSink;
 struct Settings;
 struct XmlNode;
 
-// What distinguishes the unit batch from the project batch.
-struct BatchKind
+// What distinguishes the unit batch from the project batch. A kind owns its dictionaries, loaded
+// at the start of each batch, and its list of sections.
+class BatchKind
 {
-    QString summaryTitle; // first line of the summary, e.g. "导入单位信息:操作完成！"
-    // Loads the kind's dictionaries at the start of the batch.
-    std::function<void(Database&, MessageSink&)> loadDictionaries;
-    // The document's identifier (UnitId, ProjectKey).
-    std::function<QString(const XmlNode& root)> readKey;
-    // Runs the kind's section importers; true when all succeeded.
-    std::function<bool(Database&, const XmlNode& root, const QString& key, MessageSink&)> importDocument;
+public:
+    virtual ~BatchKind() = default;
+    // First line of the summary, e.g. "导入单位信息:操作完成！".
+    virtual QString SummaryTitle() const = 0;
     // Units: a file without an id counts as failed even when its sections succeeded.
-    bool keyRequired = false;
+    virtual bool KeyRequired() const = 0;
     // The root element of the kind's files ("CorpInfo", "Report").
-    QString rootName;
+    virtual QString RootName() const = 0;
+    virtual void LoadDictionaries(Database& db, MessageSink& sink) = 0;
+    // The document's identifier (UnitId, ProjectKey).
+    virtual QString ReadKey(const XmlNode& root) const = 0;
+    // Runs the kind's sections in order, stopping at the first that fails; true when all succeeded.
+    virtual bool ImportDocument(Database& db, const XmlNode& root, const QString& key,
+                                MessageSink& sink) const = 0;
+};
+
+// A kind whose sections each take its dictionaries.
+template <typename Dictionaries> class SectionedKind : public BatchKind
+{
+public:
+    using Section = bool (*)(Database&, const XmlNode& root, const QString& key, const Dictionaries&,
+                             MessageSink&);
+
+    bool ImportDocument(Database& db, const XmlNode& root, const QString& key,
+                        MessageSink& sink) const override
+    {
+        return RunSections(db, root, key, m_dictionaries, sink);
+    }
+    static bool RunSections(Database& db, const XmlNode& root, const QString& key,
+                            const Dictionaries& dictionaries, MessageSink& sink)
+    {
+        for (Section section : Sections())
+            if (!section(db, root, key, dictionaries, sink))
+                return false;
+        return true;
+    }
+    // Defined by each kind.
+    static std::span<const Section> Sections();
+
+protected:
+    Dictionaries m_dictionaries;
 };
 
 struct BatchCounts
@@ -35,13 +66,15 @@ struct BatchCounts
     bool stopped = false;
 };
 
-// Imports the files of the list one by one: one transaction per file, an imported file and its
-// "htm" companion moved into LocalPath (unless that is the import folder itself or missing; a
-// linked file is archived as a copy of its content and the link removed). A file listed twice
-// is imported once.
+// Imports the files of the list one by one, committed in groups of files (a savepoint each), an
+// imported file and its "htm" companion moved into LocalPath after its group's commit (unless that is the
+// import folder itself or missing; a linked file is archived as a copy of its content and the link removed).
+// A file listed twice is imported once.
 // - Each unreadable folder entry of the list is shown as "无法打开指定文件" + path, a line break and
 //   the reason, and counts as failed.
 // - A file that cannot be loaded shows its XML error and ends the batch.
+// - A commit that fails shows "保存" + name + "的数据失败:" + the reason for every file of its
+//   group; they count as failed and stay.
 // - A file whose root element is not the kind's shows "不是" + the kind's description + ":" +
 //   path, a line break and what it is; it counts as failed, writes nothing and stays.
 // - When another program holds the database for writing past a short wait, the batch shows
@@ -53,5 +86,4 @@ struct BatchCounts
 //   ends the batch, the files committed so far moved and the rest left in place.
 // Shows the summary with both counts. Throws CorvaneError for what the batch does not handle:
 // a database that cannot be opened, a missing dictionary table.
-BatchCounts ImportFiles(const FileList& files, const BatchKind& kind, const Settings& settings,
-                        MessageSink& sink);
+BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& settings, MessageSink& sink);

@@ -2,6 +2,29 @@
 
 #include "services/XmlAccess.h"
 
+template <>
+std::span<const SectionedKind<ProjectDictionaries>::Section> SectionedKind<ProjectDictionaries>::Sections()
+{
+    static constexpr Section kSections[] = {ImportProjectInfo, ImportProjectFund, ImportProjectBudget};
+    return kSections;
+}
+
+namespace
+{
+class ProjectBatch : public SectionedKind<ProjectDictionaries>
+{
+public:
+    QString SummaryTitle() const override { return QStringLiteral("导入项目信息:操作完成！"); }
+    bool KeyRequired() const override { return false; }
+    QString RootName() const override { return QStringLiteral("Report"); }
+    void LoadDictionaries(Database& db, MessageSink& sink) override
+    {
+        m_dictionaries = LoadProjectDictionaries(db, sink);
+    }
+    QString ReadKey(const XmlNode& root) const override { return ProjectKey(root); }
+};
+} // namespace
+
 ProjectDictionaries LoadProjectDictionaries(Database& db, MessageSink& sink)
 {
     ProjectDictionaries dictionaries;
@@ -21,22 +44,12 @@ QString ProjectKey(const XmlNode& root)
 
 BatchCounts ImportProjectFiles(const FileList& files, const Settings& settings, MessageSink& sink)
 {
-    ProjectDictionaries dictionaries;
-    BatchKind kind;
-    kind.summaryTitle = QStringLiteral("导入项目信息:操作完成！");
-    kind.rootName = QStringLiteral("Report");
-    kind.loadDictionaries = [&](Database& db, MessageSink& out)
-    { dictionaries = LoadProjectDictionaries(db, out); };
-    kind.readKey = ProjectKey;
-    kind.importDocument = [&](Database& db, const XmlNode& root, const QString& key, MessageSink& out)
-    { return ImportProjectDocument(db, root, key, dictionaries, out); };
+    ProjectBatch kind;
     return ImportFiles(files, kind, settings, sink);
 }
 
 bool ImportProjectDocument(Database& db, const XmlNode& root, const QString& projectKey,
                            const ProjectDictionaries& dictionaries, MessageSink& sink)
 {
-    return ImportProjectInfo(db, root, projectKey, dictionaries, sink) &&
-           ImportProjectFund(db, root, projectKey, dictionaries, sink) &&
-           ImportProjectBudget(db, root, projectKey, dictionaries, sink);
+    return SectionedKind<ProjectDictionaries>::RunSections(db, root, projectKey, dictionaries, sink);
 }

@@ -16,6 +16,10 @@ struct ProjectDictionaries
     Dictionary ProjectAttributeDict;
 };
 
+// The kind's sections, in the order a document runs them.
+template <>
+std::span<const SectionedKind<ProjectDictionaries>::Section> SectionedKind<ProjectDictionaries>::Sections();
+
 // Loads dic_project_type and dic_project_attribute, in this order.
 ProjectDictionaries LoadProjectDictionaries(Database& db, MessageSink& sink);
 

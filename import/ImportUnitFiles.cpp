@@ -2,6 +2,33 @@
 
 #include "services/XmlAccess.h"
 
+template <>
+std::span<const SectionedKind<UnitDictionaries>::Section> SectionedKind<UnitDictionaries>::Sections()
+{
+    static constexpr Section kSections[] = {ImportCorpInfo, ImportCorpReserve, ImportCorpSecurity,
+                                            ImportCorpConstruction};
+    return kSections;
+}
+
+namespace
+{
+class UnitBatch : public SectionedKind<UnitDictionaries>
+{
+public:
+    QString SummaryTitle() const override { return QStringLiteral("导入单位信息:操作完成！"); }
+    bool KeyRequired() const override { return true; }
+    QString RootName() const override { return QStringLiteral("CorpInfo"); }
+    void LoadDictionaries(Database& db, MessageSink& sink) override
+    {
+        m_dictionaries = LoadUnitDictionaries(db, sink);
+    }
+    QString ReadKey(const XmlNode& root) const override
+    {
+        return GetNodeText(root, QStringLiteral("//CorpInfo/Basic/CorpID"));
+    }
+};
+} // namespace
+
 UnitDictionaries LoadUnitDictionaries(Database& db, MessageSink& sink)
 {
     UnitDictionaries dictionaries;
@@ -19,25 +46,12 @@ UnitDictionaries LoadUnitDictionaries(Database& db, MessageSink& sink)
 
 BatchCounts ImportUnitFiles(const FileList& files, const Settings& settings, MessageSink& sink)
 {
-    UnitDictionaries dictionaries;
-    BatchKind kind;
-    kind.summaryTitle = QStringLiteral("导入单位信息:操作完成！");
-    kind.keyRequired = true;
-    kind.rootName = QStringLiteral("CorpInfo");
-    kind.loadDictionaries = [&](Database& db, MessageSink& out)
-    { dictionaries = LoadUnitDictionaries(db, out); };
-    kind.readKey = [](const XmlNode& root)
-    { return GetNodeText(root, QStringLiteral("//CorpInfo/Basic/CorpID")); };
-    kind.importDocument = [&](Database& db, const XmlNode& root, const QString& key, MessageSink& out)
-    { return ImportUnitDocument(db, root, key, dictionaries, out); };
+    UnitBatch kind;
     return ImportFiles(files, kind, settings, sink);
 }
 
 bool ImportUnitDocument(Database& db, const XmlNode& root, const QString& unitId,
                         const UnitDictionaries& dictionaries, MessageSink& sink)
 {
-    return ImportCorpInfo(db, root, unitId, dictionaries, sink) &&
-           ImportCorpReserve(db, root, unitId, dictionaries, sink) &&
-           ImportCorpSecurity(db, root, unitId, dictionaries, sink) &&
-           ImportCorpConstruction(db, root, unitId, dictionaries, sink);
+    return SectionedKind<UnitDictionaries>::RunSections(db, root, unitId, dictionaries, sink);
 }

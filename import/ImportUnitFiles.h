@@ -18,6 +18,10 @@ struct UnitDictionaries
     Dictionary CorpRiscDict;
 };
 
+// The kind's sections, in the order a document runs them.
+template <>
+std::span<const SectionedKind<UnitDictionaries>::Section> SectionedKind<UnitDictionaries>::Sections();
+
 // Loads dic_corp_type, dic_corp_class, dic_device_status and dic_corp_risc, in this order.
 UnitDictionaries LoadUnitDictionaries(Database& db, MessageSink& sink);
 

@@ -33,10 +33,13 @@ bool ReplaceProjectRows(Database& db, const XmlNode& root, const QString& table,
     if (!guard.Run(
             [&]
             {
-                db.Execute(QStringLiteral("DELETE FROM ") + db.QuoteName(table) +
-                               QStringLiteral(" WHERE projectid = ?"),
-                           {projectKey})
-                    .finish();
+                const QVariant key = projectKey;
+                db.Run(db.StatementText(QStringLiteral("delete:") + table,
+                                        [&] {
+                                            return QStringLiteral("DELETE FROM ") + db.QuoteName(table) +
+                                                   QStringLiteral(" WHERE projectid = ?");
+                                        }),
+                       {&key, 1});
             }))
         return false;
     if (rows.empty())
@@ -45,32 +48,40 @@ bool ReplaceProjectRows(Database& db, const XmlNode& root, const QString& table,
         return guard.Result();
     }
 
-    // Each row's values go through a record of its own, so a refused copy leaves that column empty
-    // in that row only.
+    // Every row copies into the same columns: their kinds are read once.
+    ColumnKind kinds[3] = {};
+    if (!guard.Run(
+            [&]
+            {
+                kinds[0] = KindOfColumn(db, table, codeColumn.toLower());
+                kinds[1] = KindOfColumn(db, table, rows.front().first.column);
+                kinds[2] = KindOfColumn(db, table, rows.front().second.column);
+            }))
+        return false;
+
+    // A refused copy leaves that column empty in that row only.
     QVariantList values;
     values.reserve(qsizetype(rows.size()) * 4);
     for (const FixedRow& row : rows)
     {
-        std::optional<Record> record;
-        if (!guard.Run(
-                [&]
-                {
-                    record.emplace(Record::AddNew(db, table));
-                    record->SetText(codeColumn, row.code);
-                }))
+        QVariant code;
+        if (!guard.Run([&] { code = ColumnValue(codeColumn, kinds[0], row.code); }))
             return false;
-        guard.Run([&] { CopyMapping(root, row.first, *record); });
-        guard.Run([&] { CopyMapping(root, row.second, *record); });
-        values << projectKey << record->Value(codeColumn) << record->Value(row.first.column)
-               << record->Value(row.second.column);
+        QVariant first, second;
+        guard.Run([&] { first = MappingValue(root, row.first, kinds[1]); });
+        guard.Run([&] { second = MappingValue(root, row.second, kinds[2]); });
+        values << projectKey << code << first << second;
     }
 
     if (!guard.Run(
             [&]
             {
-                db.Execute(InsertStatement(db, table, codeColumn, rows.front(), qsizetype(rows.size())),
-                           values)
-                    .finish();
+                db.Run(db.StatementText(QStringLiteral("insert:") + table + QString::number(rows.size()),
+                                        [&] {
+                                            return InsertStatement(db, table, codeColumn, rows.front(),
+                                                                   qsizetype(rows.size()));
+                                        }),
+                       values);
             }))
         return false;
     guard.Run([&] { savepoint->Release(); });

@@ -1,6 +1,7 @@
 #include "import/SectionGuard.h"
 
 #include "services/Database.h"
+#include "services/Dictionary.h"
 #include "services/FieldCopy.h"
 #include "services/Record.h"
 #include "services/XmlAccess.h"
@@ -20,6 +21,16 @@ void CopyMapping(const XmlNode& root, const FieldMapping& mapping, Record& recor
         CopyCodedField(root, mapping.xpath, record, mapping.column, *mapping.dictionary);
     else
         CopyField(root, mapping.xpath, record, mapping.column);
+}
+
+QVariant MappingValue(const XmlNode& root, const FieldMapping& mapping, ColumnKind kind)
+{
+    const QString text = GetNodeText(root, mapping.xpath);
+    // Without a default a coded copy stores what it read, code or not; the check still refuses
+    // an unallocated dictionary.
+    if (mapping.dictionary)
+        IsDictionaryCode(text, *mapping.dictionary);
+    return ColumnValue(mapping.column, kind, text);
 }
 
 bool ImportSingleRecord(Database& db, const XmlNode& root, const QString& table, const QString& keyColumn,

@@ -4,12 +4,14 @@
 #include "services/MessageSink.h"
 
 #include <QString>
+#include <QVariant>
 
 #include <exception>
 #include <span>
 
 class Database;
 class Record;
+enum class ColumnKind;
 struct Dictionary;
 struct XmlNode;
 
@@ -74,3 +76,8 @@ bool ImportSingleRecord(Database& db, const XmlNode& root, const QString& table,
 
 // Copies one mapping into the record: CopyCodedField when it has a dictionary, else CopyField.
 void CopyMapping(const XmlNode& root, const FieldMapping& mapping, Record& record);
+
+// The value one mapping gives a column of this kind, converted as CopyMapping converts it, for
+// rows written without a record. Throws CorvaneError for a refused value or an unallocated
+// dictionary.
+QVariant MappingValue(const XmlNode& root, const FieldMapping& mapping, ColumnKind kind);

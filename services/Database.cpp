@@ -11,8 +11,11 @@
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlRecord>
+#include <QStringEncoder>
 #include <QUrl>
 #include <QUrlQuery>
+
+#include <sqlite3.h>
 
 #include <utility>
 
@@ -94,6 +97,52 @@ const QString& PlaceholderName(qsizetype index)
     return names[index];
 }
 
+// The same text Qt SQL would give for the engine's error.
+QString NativeError(sqlite3* db)
+{
+    const QString text = QString::fromUtf8(sqlite3_errmsg(db)).trimmed();
+    return text.isEmpty() ? QStringLiteral("数据库操作失败") : text;
+}
+
+// text: the value's UTF-8 form when it is a text, else null.
+int BindNative(sqlite3_stmt* statement, int index, const QVariant& value, const char* text,
+               qsizetype textSize)
+{
+    // As Qt SQL binds them: a null of any kind and a null text are NULL.
+    if (value.isNull())
+        return sqlite3_bind_null(statement, index);
+    switch (value.metaType().id())
+    {
+    case QMetaType::QString:
+    {
+        if (!text)
+            return sqlite3_bind_null(statement, index);
+        // The database holds UTF-8: a UTF-16 text would be converted again at every use. The
+        // buffer outlives the step, so the engine need not copy it.
+        return sqlite3_bind_text(statement, index, text, int(textSize), SQLITE_STATIC);
+    }
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Bool:
+        return sqlite3_bind_int64(statement, index, value.toLongLong());
+    case QMetaType::ULongLong:
+        return sqlite3_bind_int64(statement, index, qint64(value.toULongLong()));
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return sqlite3_bind_double(statement, index, value.toDouble());
+    case QMetaType::QByteArray:
+    {
+        const QByteArray* bytes = static_cast<const QByteArray*>(value.constData());
+        return sqlite3_bind_blob(statement, index, bytes->constData(), int(bytes->size()), SQLITE_STATIC);
+    }
+    default:
+        return sqlite3_bind_text16(statement, index, value.toString().constData(), -1, SQLITE_TRANSIENT);
+    }
+}
+
 QString DescribeError(const QSqlError& error)
 {
     QString text = error.databaseText().trimmed();
@@ -148,6 +197,9 @@ void Database::Open(const ConnectionTarget& target)
         throw CorvaneError(QStringLiteral("无法打开数据库") + target.shownName + QStringLiteral(":") +
                            description);
     }
+    const QVariant handle = m_db.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        m_native = *static_cast<sqlite3* const*>(handle.constData());
 }
 
 QString Database::NoteFailure(const QSqlError& error)
@@ -171,6 +223,9 @@ Database::~Database()
     for (const Statement& statement : std::as_const(m_statements))
         delete statement.query;
     m_statements.clear();
+    for (sqlite3_stmt* statement : std::as_const(m_nativeStatements))
+        sqlite3_finalize(statement);
+    m_nativeStatements.clear();
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_name);
@@ -259,6 +314,87 @@ QString Database::ExecuteText(const Statement& statement, const QVariantList& va
     return text;
 }
 
+void Database::Run(const QString& sql, std::span<const QVariant> values)
+{
+    if (m_native)
+    {
+        RunNative(sql, values);
+        return;
+    }
+    Execute(sql, QVariantList(values.begin(), values.end())).finish();
+}
+
+sqlite3_stmt* Database::NativeStatement(const QString& sql)
+{
+    auto found = m_nativeStatements.constFind(sql);
+    if (found != m_nativeStatements.constEnd())
+        return *found;
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v3(m_native, text.constData(), int(text.size()), SQLITE_PREPARE_PERSISTENT,
+                           &statement, nullptr) != SQLITE_OK)
+    {
+        const QString description = m_lastFailure = NativeError(m_native);
+        sqlite3_finalize(statement);
+        throw CorvaneError(description);
+    }
+    return *m_nativeStatements.insert(sql, statement);
+}
+
+void Database::RunNative(const QString& sql, std::span<const QVariant> values)
+{
+    sqlite3_stmt* statement = NativeStatement(sql);
+    const int parameters = sqlite3_bind_parameter_count(statement);
+    if (qsizetype(values.size()) != parameters)
+        throw CorvaneError(QStringLiteral("语句需要%1个参数，给出%2个:%3")
+                               .arg(parameters)
+                               .arg(values.size())
+                               .arg(sql.left(80)));
+    // Every text into one buffer first: binding points into it, so it must not grow meanwhile.
+    m_utf8.clear();
+    m_utf8Ends.assign(std::size_t(parameters), 0);
+    for (int i = 0; i < parameters; ++i)
+    {
+        const QVariant& value = values[std::size_t(i)];
+        if (value.metaType().id() != QMetaType::QString || value.isNull())
+            continue;
+        const QString& text = *static_cast<const QString*>(value.constData());
+        if (text.isNull())
+            continue;
+        const std::size_t start = m_utf8.size();
+        m_utf8.resize(start + std::size_t(text.size()) * 3 + 1);
+        QStringEncoder encoder(QStringEncoder::Utf8);
+        char* end = encoder.appendToBuffer(m_utf8.data() + start, text);
+        m_utf8.resize(std::size_t(end - m_utf8.data()) + 1); // the final byte keeps "" apart from null
+        m_utf8Ends[std::size_t(i)] = m_utf8.size();
+    }
+    std::size_t start = 0;
+    for (int i = 0; i < parameters; ++i)
+    {
+        const std::size_t end = m_utf8Ends[std::size_t(i)];
+        const char* text = end ? m_utf8.data() + start : nullptr;
+        const qsizetype size = end ? qsizetype(end - start - 1) : 0;
+        if (end)
+            start = end;
+        if (BindNative(statement, i + 1, values[std::size_t(i)], text, size) != SQLITE_OK)
+        {
+            const QString description = m_lastFailure = NativeError(m_native);
+            sqlite3_reset(statement);
+            throw CorvaneError(description);
+        }
+    }
+    int result = sqlite3_step(statement);
+    while (result == SQLITE_ROW)
+        result = sqlite3_step(statement);
+    if (result != SQLITE_DONE)
+    {
+        const QString description = m_lastFailure = NativeError(m_native);
+        sqlite3_reset(statement);
+        throw CorvaneError(description);
+    }
+    sqlite3_reset(statement);
+}
+
 void Database::ExecuteScript(const QString& script)
 {
     SendHeldControl();
@@ -334,7 +470,7 @@ void Database::ExecuteControl(const QString& sql)
 {
     if (m_engine == Engine::SQLite)
     {
-        Execute(sql).finish();
+        Run(sql);
         return;
     }
     // The server prepares no transaction control: these go as plain statements. A begin, a
@@ -373,6 +509,16 @@ void Database::SendHeldControl()
         if (!query.exec(std::exchange(m_heldControl, QString())))
             throw CorvaneError(NoteFailure(query.lastError()));
     }
+}
+
+QString Database::RowIdentity() const
+{
+    return m_engine == Engine::PostgreSQL ? QStringLiteral("ctid") : QStringLiteral("rowid");
+}
+
+bool Database::InTransaction() const
+{
+    return !m_native || sqlite3_get_autocommit(m_native) == 0;
 }
 
 void Database::Begin()
@@ -427,7 +573,12 @@ void Database::SetUpForBatch()
     // Another program's writer holds the file for seconds at most; past this the batch stops
     // once rather than failing file after file.
     if (m_engine == Engine::SQLite)
-        Execute(QStringLiteral("PRAGMA busy_timeout=2000")).finish();
+    {
+        Run(QStringLiteral("PRAGMA busy_timeout=2000"));
+        // A file's savepoint keeps the pages it changes in a sub-journal; in memory that is a few
+        // pages per file, in a temporary file it is two writes per page.
+        Run(QStringLiteral("PRAGMA temp_store=MEMORY"));
+    }
 }
 
 void Database::TuneForReports(bool mapFile)

@@ -9,8 +9,13 @@
 #include <QVariant>
 
 #include <memory>
+#include <span>
+#include <string>
+#include <vector>
 
 class MessageSink;
+struct sqlite3;
+struct sqlite3_stmt;
 
 // Kind of a column as the record layer converts values for it.
 enum class ColumnKind
@@ -56,6 +61,10 @@ public:
     QSqlQuery& Prepared(const QString& sql);
     // Runs one statement with bound values. Throws CorvaneError with the engine's description.
     QSqlQuery& Execute(const QString& sql, const QVariantList& values = {});
+    // Runs a statement that returns no rows, with bound values. On SQLite the values go to the
+    // engine directly: Qt's binding layer costs more than the engine's work on a short insert.
+    // Other engines go through Qt SQL. Throws CorvaneError with the engine's description.
+    void Run(const QString& sql, std::span<const QVariant> values = {});
     // Runs a script of statements separated by ";" at line ends (the store files).
     void ExecuteScript(const QString& script);
 
@@ -74,6 +83,14 @@ public:
     // True when a unique index of table covers exactly this column, compared as stored, so that
     // a row can be written with one INSERT ... ON CONFLICT. Cached for the connection.
     bool HasUniqueKey(const QString& table, const QString& column);
+
+    // The column that identifies one row of any table, for editing exactly one of several rows
+    // with the same key ("rowid" on SQLite, "ctid" on PostgreSQL).
+    QString RowIdentity() const;
+
+    // False once the engine has ended the open transaction on its own (a failed statement that
+    // rolls back all); true while one is open. Engines that cannot tell answer true.
+    bool InTransaction() const;
 
     void Begin();
     // Begins a write transaction now rather than at the first write, so that another program's
@@ -126,6 +143,13 @@ private:
     Statement& PreparedStatement(const QString& sql);
     // The server's EXECUTE of a prepared statement with these values, written by the driver.
     QString ExecuteText(const Statement& statement, const QVariantList& values) const;
+    sqlite3_stmt* NativeStatement(const QString& sql);
+    void RunNative(const QString& sql, std::span<const QVariant> values);
+
+    sqlite3* m_native = nullptr; // the SQLite handle under Qt's connection, null on other engines
+    QHash<QString, sqlite3_stmt*> m_nativeStatements;
+    std::string m_utf8;                  // the texts of the statement being run, as UTF-8
+    std::vector<std::size_t> m_utf8Ends; // per value: the end of its text in m_utf8 (+1), or 0
 
     QHash<QString, Statement> m_statements;
     QHash<QString, QHash<QString, ColumnKind>> m_columns;

@@ -46,7 +46,53 @@ double ReadReal(const QString& text, bool& ok)
     ok = ReadPlainNumber(text, value);
     return ok ? value : text.toDouble(&ok);
 }
+// Column names are nearly always given in lower case already: sharing them spares a copy per value.
+QString LowerName(const QString& column)
+{
+    for (const QChar c : column)
+        if (c.unicode() > 0x7f || (c >= u'A' && c <= u'Z'))
+            return column.toLower();
+    return column;
+}
 } // namespace
+
+QVariant ColumnValue(const QString& column, ColumnKind kind, const QString& text)
+{
+    if (kind == ColumnKind::Text)
+        return text.isNull() ? QStringLiteral("") : text;
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return QVariant(kind == ColumnKind::Integer ? QMetaType(QMetaType::LongLong)
+                                                    : QMetaType(QMetaType::Double));
+    bool ok = false;
+    if (kind == ColumnKind::Integer)
+    {
+        qlonglong whole = ReadInteger(trimmed, ok);
+        if (!ok)
+        {
+            // "12.0" is a whole number written by a spreadsheet; "12.5" is not.
+            const double number = ReadReal(trimmed, ok);
+            ok = ok && std::isfinite(number) && number == std::floor(number) && std::fabs(number) < 9.0e15;
+            whole = ok ? qlonglong(number) : 0;
+        }
+        if (!ok)
+            throw CorvaneError(Refusal(column, text, QStringLiteral("整数")));
+        return whole;
+    }
+    const double number = ReadReal(trimmed, ok);
+    if (!ok || !std::isfinite(number))
+        throw CorvaneError(Refusal(column, text, QStringLiteral("数字")));
+    return number;
+}
+
+ColumnKind KindOfColumn(Database& db, const QString& table, const QString& column)
+{
+    const QHash<QString, ColumnKind>& kinds = db.Columns(table);
+    auto found = kinds.constFind(column);
+    if (found == kinds.constEnd())
+        throw CorvaneError(QStringLiteral("表%1中没有字段%2").arg(table, column));
+    return *found;
+}
 
 Record::Record(Database& db, const QString& table) : m_db(&db), m_table(table), m_kinds(db.Columns(table))
 {
@@ -57,7 +103,7 @@ Record::Record(Database& db, const QString& table) : m_db(&db), m_table(table), 
 Record Record::FindOrAdd(Database& db, const QString& table, const QString& keyColumn, const QString& key)
 {
     Record record(db, table);
-    record.m_keyColumn = keyColumn.toLower();
+    record.m_keyColumn = LowerName(keyColumn);
     record.CheckColumn(record.m_keyColumn);
     // A file without an id reads it as a null text; its row is the one whose key is empty.
     record.m_key = key.isNull() ? QStringLiteral("") : key;
@@ -68,20 +114,23 @@ Record Record::FindOrAdd(Database& db, const QString& table, const QString& keyC
         record.Assign(record.m_keyColumn, record.m_key);
         return record;
     }
-    record.m_isNew = !record.RowExists();
+    record.m_row = record.FirstRow();
+    record.m_isNew = record.m_row.isNull();
     if (record.m_isNew)
         record.SetValue(record.m_keyColumn, record.m_key);
     return record;
 }
 
-bool Record::RowExists() const
+QVariant Record::FirstRow() const
 {
-    QSqlQuery& query = m_db->Execute(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1")
-                                         .arg(m_db->QuoteName(m_table), m_db->QuoteName(m_keyColumn)),
-                                     {m_key});
-    const bool found = query.next();
+    const QString identity = m_db->RowIdentity();
+    QSqlQuery& query =
+        m_db->Execute(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? ORDER BY %1 LIMIT 1")
+                          .arg(identity, m_db->QuoteName(m_table), m_db->QuoteName(m_keyColumn)),
+                      {m_key});
+    const QVariant row = query.next() ? query.value(0) : QVariant();
     query.finish();
-    return found;
+    return row;
 }
 
 Record Record::AddNew(Database& db, const QString& table)
@@ -99,46 +148,13 @@ ColumnKind Record::CheckColumn(const QString& column) const
 
 void Record::SetText(const QString& column, const QString& text)
 {
-    const QString name = column.toLower();
-    const ColumnKind kind = CheckColumn(name);
-    if (kind == ColumnKind::Text)
-    {
-        // A missing element reads as a null text; the column still gets the empty text, not NULL.
-        Assign(name, text.isNull() ? QStringLiteral("") : text);
-        return;
-    }
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
-    {
-        Assign(name, QVariant(kind == ColumnKind::Integer ? QMetaType(QMetaType::LongLong)
-                                                          : QMetaType(QMetaType::Double)));
-        return;
-    }
-    bool ok = false;
-    if (kind == ColumnKind::Integer)
-    {
-        qlonglong whole = ReadInteger(trimmed, ok);
-        if (!ok)
-        {
-            // "12.0" is a whole number written by a spreadsheet; "12.5" is not.
-            const double number = ReadReal(trimmed, ok);
-            ok = ok && std::isfinite(number) && number == std::floor(number) && std::fabs(number) < 9.0e15;
-            whole = ok ? qlonglong(number) : 0;
-        }
-        if (!ok)
-            throw CorvaneError(Refusal(name, text, QStringLiteral("整数")));
-        Assign(name, whole);
-        return;
-    }
-    const double number = ReadReal(trimmed, ok);
-    if (!ok || !std::isfinite(number))
-        throw CorvaneError(Refusal(name, text, QStringLiteral("数字")));
-    Assign(name, number);
+    const QString name = LowerName(column);
+    Assign(name, ColumnValue(name, CheckColumn(name), text));
 }
 
 void Record::SetValue(const QString& column, const QVariant& value)
 {
-    const QString name = column.toLower();
+    const QString name = LowerName(column);
     CheckColumn(name);
     Assign(name, value);
 }
@@ -160,7 +176,7 @@ void Record::Assign(const QString& column, const QVariant& value)
 
 QVariant Record::Value(const QString& column) const
 {
-    const qsizetype index = m_columns.indexOf(column.toLower());
+    const qsizetype index = m_columns.indexOf(LowerName(column));
     return index >= 0 ? m_values[index] : QVariant();
 }
 
@@ -178,7 +194,8 @@ QString Record::StatementText(Mode mode) const
                 sql += comma;
             sql += m_db->QuoteName(m_columns[i]) + QStringLiteral(" = ?");
         }
-        sql += QStringLiteral(" WHERE ") + m_db->QuoteName(m_keyColumn) + QStringLiteral(" = ?");
+        // Only the row found: others with the same key stay as they are.
+        sql += QStringLiteral(" WHERE ") + m_db->RowIdentity() + QStringLiteral(" = ?");
         return sql;
     }
     sql += QStringLiteral("INSERT INTO ") + m_db->QuoteName(m_table);
@@ -232,11 +249,15 @@ void Record::Update()
     if (mode == Mode::Update)
     {
         QVariantList values = m_values;
-        values.append(m_key);
-        m_db->Execute(sql, values).finish();
+        values.append(m_row);
+        m_db->Run(sql, values);
         return;
     }
-    m_db->Execute(sql, m_values).finish();
-    if (!m_keyColumn.isEmpty())
-        m_isNew = false; // a second Update() of the same record edits the row just written
+    m_db->Run(sql, m_values);
+    if (mode == Mode::Insert && !m_keyColumn.isEmpty())
+    {
+        // A second Update() of the same record edits the row just written.
+        m_row = FirstRow();
+        m_isNew = false;
+    }
 }

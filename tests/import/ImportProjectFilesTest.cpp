@@ -162,3 +162,72 @@ TEST_F(ProjectBatch, ReadsAFileDeclaredGb2312)
               QStringLiteral("联系人：谢旸"));
     EXPECT_EQ(Count(QStringLiteral("dat_project_budget"), key), 28);
 }
+
+// Files are committed in groups. A trigger refuses the info row of the second of three files:
+// with ABORT only that file fails and the others keep their rows; with ROLLBACK the engine ends
+// the group's transaction, so every file of that group fails and stays, and the next group goes on.
+struct GroupFailure
+{
+    std::string name;
+    const char* action;
+    QStringList imported; // moved, with rows
+    QStringList stayed;   // not moved
+    int failed;
+};
+
+class ProjectGroup : public ProjectBatch, public ::testing::WithParamInterface<GroupFailure>
+{
+};
+
+TEST_P(ProjectGroup, OneFilesFailureCostsOnlyWhatItsKindOfFailureMust)
+{
+    const GroupFailure& test = GetParam();
+    const QStringList names = {QStringLiteral("p1.xm"), QStringLiteral("p2.xm"), QStringLiteral("p3.xm")};
+    for (int i = 0; i < names.size(); ++i)
+        Write(names[i], ReportXml::Project(QStringLiteral("U01"), QStringLiteral("P%1").arg(i + 1)));
+    {
+        auto db = temp.Open();
+        db->Execute(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON dat_project_info "
+                                   "WHEN new.projectid = 'U01_P2' BEGIN SELECT RAISE(%1, 'refused'); END")
+                        .arg(QLatin1String(test.action)))
+            .finish();
+    }
+
+    const BatchCounts counts = Import(names);
+
+    EXPECT_EQ(counts.imported, test.imported.size());
+    EXPECT_EQ(counts.failed, test.failed);
+    EXPECT_EQ(sink.messages.last(), Summary(int(test.imported.size()), test.failed));
+    EXPECT_TRUE(sink.messages.contains(QStringLiteral("导入项目U01_P2信息失败:refused")));
+    for (const QString& name : test.imported)
+    {
+        const QString key = QStringLiteral("U01_P") + name.mid(1, 1);
+        EXPECT_TRUE(QFile::exists(Local(name))) << name.toStdString();
+        EXPECT_EQ(Count(QStringLiteral("dat_project_info"), key), 1) << name.toStdString();
+        EXPECT_EQ(Count(QStringLiteral("dat_project_budget"), key), 28) << name.toStdString();
+    }
+    for (const QString& name : test.stayed)
+    {
+        EXPECT_TRUE(QFile::exists(In(name))) << name.toStdString();
+        EXPECT_FALSE(QFile::exists(Local(name))) << name.toStdString();
+    }
+    // When the group's commit failed, each of its files says so.
+    const QStringList committedWithoutThem = test.failed == 2 ? test.stayed : QStringList();
+    for (const QString& name : committedWithoutThem)
+        EXPECT_EQ(sink.messages.filter(QStringLiteral("保存") + name + QStringLiteral("的数据失败:")).size(),
+                  1)
+            << name.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(ProjectBatch, ProjectGroup,
+                         ::testing::Values(GroupFailure{"Abort",
+                                                        "ABORT",
+                                                        {QStringLiteral("p1.xm"), QStringLiteral("p3.xm")},
+                                                        {QStringLiteral("p2.xm")},
+                                                        1},
+                                           GroupFailure{"Rollback",
+                                                        "ROLLBACK",
+                                                        {QStringLiteral("p3.xm")},
+                                                        {QStringLiteral("p1.xm"), QStringLiteral("p2.xm")},
+                                                        2}),
+                         CaseName<GroupFailure>);

@@ -127,6 +127,83 @@ TEST_F(RecordLayer, RefusedValueNamesColumnAndKeepsTheOldValue)
     EXPECT_EQ(temp.Scalar(QStringLiteral("select totalitemnum from dat_corp_reserve")).toInt(), 5);
 }
 
+TEST_F(RecordLayer, KeyThatIsNotUniqueEditsOnlyTheFirstRowFound)
+{
+    // dat_project_budget keeps many rows per projectid.
+    db->Execute(QStringLiteral("insert into dat_project_budget (projectid, type, total) values "
+                               "('P', 11, 1), ('Q', 11, 5), ('P', 12, 2)"))
+        .finish();
+    Record record = Record::FindOrAdd(*db, QStringLiteral("dat_project_budget"), QStringLiteral("projectid"),
+                                      QStringLiteral("P"));
+    record.SetText(QStringLiteral("total"), QStringLiteral("9"));
+    record.Update();
+    record.SetText(QStringLiteral("state"), QStringLiteral("4"));
+    record.Update();
+    EXPECT_EQ(
+        temp.Scalar(QStringLiteral("select group_concat(projectid || ':' || type || ':' || total || ':' || "
+                                   "ifnull(state, '-'), ' ') from (select * from dat_project_budget "
+                                   "order by rowid)"))
+            .toString(),
+        QStringLiteral("P:11:9.0:4.0 Q:11:5.0:- P:12:2.0:-"));
+
+    // A new key adds one row, and saving it again edits that row.
+    Record added = Record::FindOrAdd(*db, QStringLiteral("dat_project_budget"), QStringLiteral("projectid"),
+                                     QStringLiteral("R"));
+    added.SetText(QStringLiteral("type"), QStringLiteral("21"));
+    added.Update();
+    added.SetText(QStringLiteral("total"), QStringLiteral("3"));
+    added.Update();
+    EXPECT_EQ(temp.Scalar(QStringLiteral("select count(*) || ':' || max(total) from dat_project_budget "
+                                         "where projectid = 'R'"))
+                  .toString(),
+              QStringLiteral("1:3.0"));
+}
+
+// Run binds on the engine directly; what it stores and the errors it gives must be those of the
+// Qt SQL path it stands beside.
+TEST_F(RecordLayer, RunStoresAndFailsAsExecuteDoes)
+{
+    const QVariantList values = {QStringLiteral("甲'乙"), QString(), QVariant(QMetaType(QMetaType::Double)),
+                                 qlonglong(7), 2.5};
+    const QString insert = QStringLiteral("insert into dat_corp_reserve (corpid, damagedesc, depotarea, "
+                                          "totalitemnum, funddemand1) values (?, ?, ?, ?, ?)");
+    db->Run(insert, values);
+    QVariantList second = values;
+    second[0] = QStringLiteral("U2");
+    db->Execute(insert, second).finish();
+    EXPECT_EQ(
+        temp.Scalar(QStringLiteral("select count(distinct ifnull(damagedesc, 'null') || typeof(depotarea) || "
+                                   "totalitemnum || funddemand1) from dat_corp_reserve"))
+            .toInt(),
+        1);
+    EXPECT_EQ(
+        temp.Scalar(QStringLiteral("select corpid from dat_corp_reserve order by rowid limit 1")).toString(),
+        QStringLiteral("甲'乙"));
+    EXPECT_TRUE(
+        temp.Scalar(QStringLiteral("select damagedesc is null from dat_corp_reserve limit 1")).toBool());
+
+    QString native, qt;
+    try
+    {
+        db->Run(insert, values);
+    }
+    catch (const CorvaneError& error)
+    {
+        native = error.Message();
+    }
+    try
+    {
+        db->Execute(insert, values).finish();
+    }
+    catch (const CorvaneError& error)
+    {
+        qt = error.Message();
+    }
+    EXPECT_TRUE(native.contains(QStringLiteral("UNIQUE"))) << native.toStdString();
+    EXPECT_EQ(native, qt);
+    EXPECT_THROW(db->Run(insert, {values.begin(), 2}), CorvaneError);
+}
+
 TEST_F(RecordLayer, UnknownTableFailsAtFind)
 {
     EXPECT_THROW(
