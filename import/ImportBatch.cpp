@@ -2,6 +2,7 @@
 
 #include "import/DocumentPrefetcher.h"
 #include "import/FileMove.h"
+#include "import/MoveQueue.h"
 #include "services/CorvaneError.h"
 #include "services/Database.h"
 #include "services/MessageSink.h"
@@ -9,28 +10,15 @@
 #include "services/Settings.h"
 #include "services/XmlAccess.h"
 
-#include <QDirIterator>
 #include <QElapsedTimer>
-#include <QSet>
 #include <QThread>
 #include <QVector>
 
+#include <optional>
+#include <utility>
+
 namespace
 {
-// The companion pages of a folder, in lower case. Most files have none: looking a companion up
-// here first spares the file system a failed lookup per file.
-QSet<QString> CompanionCandidates(const QString& folder)
-{
-    QSet<QString> names;
-    QDirIterator entries(folder, {QStringLiteral("*.htm")}, QDir::Files | QDir::Hidden);
-    while (entries.hasNext())
-    {
-        entries.next();
-        names.insert(entries.fileName().toLower());
-    }
-    return names;
-}
-
 // Holds what the sections of one attempt at a file show: an attempt the server undid because of
 // another operator's transaction is run again, and its messages are not the operator's concern.
 class HeldMessages : public MessageSink
@@ -54,16 +42,6 @@ private:
 // Two operators importing the same file at once wait for each other; a deadlock or
 // serialisation failure that still happens is retried a few times before it counts.
 constexpr int kMaxAttempts = 8;
-
-void MoveImportedFile(const QString& folder, const QString& name, const QString& localPath,
-                      const QSet<QString>& companions)
-{
-    MoveFileReplacing(folder + name, localPath + name);
-    const QString companion = CompanionName(name);
-    if (!companion.isEmpty() && companions.contains(companion.toLower()) &&
-        PathAttributes(folder + companion) >= 0)
-        MoveFileReplacing(folder + companion, localPath + companion);
-}
 
 // What a report file of the given root element is, in the operator's words.
 QString DescribeRoot(const QString& rootName)
@@ -113,8 +91,6 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
     const QString& localPath = settings.LocalPath;
     const bool moveFiles = !localPath.isEmpty() && PathAttributes(localPath) >= 0 &&
                            !IsSameFolder(folder.isEmpty() ? QStringLiteral(".") : folder, localPath);
-    const QSet<QString> companions =
-        moveFiles ? CompanionCandidates(folder.isEmpty() ? QStringLiteral(".") : folder) : QSet<QString>();
 
     BatchCounts counts;
     for (const UnreadableFile& entry : files.unreadable)
@@ -127,13 +103,15 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
     const QStringList names = DistinctFiles(folder, files.names);
     DocumentPrefetcher loader(folder, names);
 
-    QStringList unmoved;
-    QString moveFailure;
+    std::optional<MoveQueue> mover;
+    if (moveFiles)
+        mover.emplace(folder, localPath);
     struct Pending
     {
         QString name;
         bool imported; // its sections succeeded (and a unit has its id)
     };
+    QStringList moving;
     // A file whose rows are in moves to LocalPath; one that failed stays where it is.
     auto settle = [&](const QString& name, bool imported)
     {
@@ -142,21 +120,15 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
             ++counts.failed;
             return;
         }
-        if (moveFiles)
-        {
-            try
-            {
-                MoveImportedFile(folder, name, localPath, companions);
-            }
-            catch (const CorvaneError& error)
-            {
-                // Its rows are in: the file still counts as imported, and the batch goes on.
-                if (unmoved.isEmpty())
-                    moveFailure = error.Message();
-                unmoved.append(name);
-            }
-        }
+        if (mover)
+            moving.append(name);
         ++counts.imported;
+    };
+    // Hands the files settled since the last time to the mover at once, to wake it once.
+    auto startMoves = [&]
+    {
+        if (mover)
+            mover->Add(std::exchange(moving, {}));
     };
     QVector<Pending> group;
     QElapsedTimer groupTimer;
@@ -183,6 +155,7 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
             settle(file.name, failure.isEmpty() && file.imported);
         }
         group.clear();
+        startMoves();
     };
     // The embedded engine commits files in groups. A server commits each file by itself: another
     // operator's transaction may make it undo one, which is then run again alone.
@@ -304,6 +277,7 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
         }
 
         settle(name, ok && !(kind.KeyRequired() && key.isEmpty()));
+        startMoves();
         loader.Recycle(std::move(loaded.document));
     }
     commitGroup();
@@ -313,8 +287,12 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
     QString summary = kind.SummaryTitle() + QStringLiteral("\n倒入成功") + QString::number(counts.imported) +
                       QStringLiteral("个文件\n倒入失败") + QString::number(counts.failed) +
                       QStringLiteral("个文件");
-    if (!unmoved.isEmpty())
-        summary += UnmovedFilesText(unmoved, moveFailure, localPath);
+    if (mover)
+    {
+        const MoveQueue::Result moved = mover->Finish();
+        if (!moved.unmoved.isEmpty())
+            summary += UnmovedFilesText(moved.unmoved, moved.firstReason, localPath);
+    }
     sink.Show(summary);
     return counts;
 }
