@@ -578,6 +578,9 @@ void Database::SetUpForBatch()
         // A file's savepoint keeps the pages it changes in a sub-journal; in memory that is a few
         // pages per file, in a temporary file it is two writes per page.
         Run(QStringLiteral("PRAGMA temp_store=MEMORY"));
+        // A checkpoint waits for the disk twice. A batch lets the log grow to 64 MB between them
+        // rather than 4 MB; the log is on disk, and a crash loses nothing more.
+        Run(QStringLiteral("PRAGMA wal_autocheckpoint=16384"));
     }
 }
 
