@@ -123,10 +123,23 @@ QStringList DistinctFiles(const QString& folder, const QStringList& names)
     seen.reserve(names.size());
     QStringList distinct;
     bool copied = false;
+    // Resolving every path costs a system call per folder in it; a plain name that is no link
+    // only needs the folder resolved, once.
+    QString canonicalFolder = QFileInfo(folder.isEmpty() ? QStringLiteral(".") : folder).canonicalFilePath();
+    if (!canonicalFolder.isEmpty() && !canonicalFolder.endsWith(QLatin1Char('/')))
+        canonicalFolder += QLatin1Char('/');
     for (qsizetype i = 0; i < names.size(); ++i)
     {
         const QString path = folder + names[i];
-        QString key = QFileInfo(path).canonicalFilePath();
+        QString key;
+        std::error_code error;
+        if (!canonicalFolder.isEmpty() && !names[i].contains(QLatin1Char('/')) &&
+            names[i] != QLatin1String("..") && names[i] != QLatin1String(".") &&
+            std::filesystem::symlink_status(std::filesystem::path(path.toStdU16String()), error).type() ==
+                std::filesystem::file_type::regular)
+            key = canonicalFolder + names[i];
+        else
+            key = QFileInfo(path).canonicalFilePath();
         if (key.isEmpty())
             key = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
         const bool repeated = seen.contains(key);

@@ -324,7 +324,8 @@ TEST_P(Duplicates, AreImportedOnce)
 INSTANTIATE_TEST_SUITE_P(ImportFiles, Duplicates,
                          ::testing::Values(DuplicateCase{"SameName", {"A.dw", "A.dw", "B.dw"}},
                                            DuplicateCase{"DotSlash", {"A.dw", "./A.dw", "B.dw"}},
-                                           DuplicateCase{"LinkAfterTarget", {"A.dw", "link.dw", "B.dw"}}),
+                                           DuplicateCase{"LinkAfterTarget", {"A.dw", "link.dw", "B.dw"}},
+                                           DuplicateCase{"LinkBeforeTarget", {"link.dw", "A.dw", "B.dw"}}),
                          CaseName<DuplicateCase>);
 
 // Another program on the database: a reader never stops the import; a writer that keeps it past
