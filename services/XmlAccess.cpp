@@ -6,6 +6,10 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #if __has_include(<iconv.h>)
 #include <iconv.h>
 #define CORVANE_HAVE_ICONV 1
@@ -129,6 +133,12 @@ bool IsPlainElement(xmlNodePtr node, const std::string& name)
            std::strcmp(name.c_str(), reinterpret_cast<const char*>(node->name)) == 0;
 }
 
+// The same, for a name interned in the node's document dictionary.
+bool IsPlainElement(xmlNodePtr node, const xmlChar* name)
+{
+    return node && node->type == XML_ELEMENT_NODE && node->ns == nullptr && node->name == name;
+}
+
 QByteArray ForcedEncoding(const QByteArray& content)
 {
     // Files declared GB2312 carry GBK-only characters in names; GB18030 reads both.
@@ -192,32 +202,68 @@ bool DecodeGb18030(const QByteArray& in, QByteArray& out)
 }
 #endif
 
-constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+// COMPACT keeps a short text inside its node: most values are a few characters, and each saves
+// an allocation to make and one to free.
+constexpr int kParseOptions =
+    XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
 
 // Report files are a few kilobytes; a file this large is not one.
 constexpr qint64 kMaxXmlFileSize = qint64(64) << 20;
+constexpr qsizetype kKeptBufferSize = qsizetype(1) << 20;
 
 // The bytes of a regular file up to kMaxXmlFileSize; the reason it cannot be read otherwise. A
 // FIFO would block the read and a device would never end, so only regular files are opened.
 QString ReadRegularFile(const QString& path, QByteArray& content)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return info.isSymLink() ? QStringLiteral("链接指向的文件不存在") : QStringLiteral("文件不存在");
-    if (!info.isFile())
-        return info.isDir() ? QStringLiteral("这是一个文件夹，不是文件") : QStringLiteral("不是普通文件");
-    if (info.size() > kMaxXmlFileSize)
+    const QByteArray name = QFile::encodeName(path);
+    // Opened without waiting, so that a FIFO is refused rather than read from; what it is shows
+    // on the open file, where it can no longer change.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+    {
+        const int error = errno;
+        struct stat link;
+        if (error == ENOENT)
+            return ::lstat(name.constData(), &link) == 0 && S_ISLNK(link.st_mode)
+                       ? QStringLiteral("链接指向的文件不存在")
+                       : QStringLiteral("文件不存在");
+        return qt_error_string(error);
+    }
+    struct Closer
+    {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info;
+    if (::fstat(fd, &info) != 0)
+        return qt_error_string(errno);
+    if (!S_ISREG(info.st_mode))
+        return S_ISDIR(info.st_mode) ? QStringLiteral("这是一个文件夹，不是文件")
+                                     : QStringLiteral("不是普通文件");
+    if (info.st_size > kMaxXmlFileSize)
         return QStringLiteral("文件过大 (超过 %1 MB)").arg(kMaxXmlFileSize >> 20);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return file.errorString();
-    // The file may have grown since it was looked at: one byte more than it had tells. A read
-    // of the limit itself would allocate the whole limit for every file.
-    content = file.read(std::min(file.size(), kMaxXmlFileSize) + 1);
-    if (content.size() > kMaxXmlFileSize)
-        return QStringLiteral("文件过大 (超过 %1 MB)").arg(kMaxXmlFileSize >> 20);
-    if (file.error() != QFileDevice::NoError)
-        return file.errorString();
+    // One byte more than the file had shows whether it grew since; it is then read on, up to the
+    // limit and a byte.
+    content.resize(qsizetype(info.st_size) + 1);
+    qsizetype got = 0;
+    for (;;)
+    {
+        if (got == content.size())
+        {
+            if (got > kMaxXmlFileSize)
+                return QStringLiteral("文件过大 (超过 %1 MB)").arg(kMaxXmlFileSize >> 20);
+            content.resize(std::min(got * 2, kMaxXmlFileSize + 1));
+        }
+        const ssize_t n = ::read(fd, content.data() + got, std::size_t(content.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return qt_error_string(errno);
+        if (n == 0)
+            break;
+        got += n;
+    }
+    content.resize(got);
     return QString();
 }
 
@@ -407,6 +453,19 @@ xmlNodePtr XmlDocument::FindFirst(xmlNodePtr context, const QString& xpath)
         const std::string& last = path.steps.back();
         using Entry = NameIndex::Entry;
         std::pair<std::vector<Entry>::const_iterator, std::vector<Entry>::const_iterator> range;
+        // The steps as the document's interned names, so that the many elements of one name (an
+        // item's Total under each item) are told apart by comparing pointers.
+        const xmlChar* interned[8] = {};
+        const bool internedSteps = m_index->interned && path.steps.size() <= std::size(interned);
+        if (internedSteps)
+            for (std::size_t i = 0; i < path.steps.size(); ++i)
+            {
+                const std::string& step = path.steps[i];
+                interned[i] = xmlDictExists(m_doc->dict, reinterpret_cast<const xmlChar*>(step.c_str()),
+                                            int(step.size()));
+                if (!interned[i])
+                    return nullptr; // no element has that name
+            }
         if (m_index->interned)
         {
             const xmlChar* name =
@@ -430,9 +489,10 @@ xmlNodePtr XmlDocument::FindFirst(xmlNodePtr context, const QString& xpath)
                 continue;
             xmlNodePtr ancestor = candidate->parent;
             bool matches = true;
-            for (auto step = path.steps.rbegin() + 1; step != path.steps.rend(); ++step)
+            for (std::size_t step = path.steps.size() - 1; step-- > 0;)
             {
-                if (!IsPlainElement(ancestor, *step))
+                if (internedSteps ? !IsPlainElement(ancestor, interned[step])
+                                  : !IsPlainElement(ancestor, path.steps[step]))
                 {
                     matches = false;
                     break;
@@ -476,7 +536,19 @@ XmlDocument LoadXmlFile(const QString& path)
         XmlErrorText = QStringLiteral("无法打开指定文件") + path + QLatin1Char('\n') + reason;
         return std::move(doc);
     };
-    QByteArray content;
+    // Kept for the thread's next file: a batch loads thousands of small ones. A large file's
+    // buffers are let go.
+    thread_local QByteArray content;
+    thread_local QByteArray utf8;
+    struct Trim
+    {
+        ~Trim()
+        {
+            for (QByteArray* buffer : {&content, &utf8})
+                if (buffer->capacity() > kKeptBufferSize)
+                    *buffer = QByteArray();
+        }
+    } trim;
     const QString unreadable = ReadRegularFile(path, content);
     if (!unreadable.isEmpty())
         return fail(unreadable);
@@ -491,10 +563,8 @@ XmlDocument LoadXmlFile(const QString& path)
     ParseErrors errors;
     xmlDocPtr raw = nullptr;
 #if CORVANE_HAVE_ICONV
-    QByteArray utf8;
     if (!encoding.isEmpty() && DecodeGb18030(content, utf8))
     {
-        content.clear(); // the copy in UTF-8 is the one parsed
         // No encoding named: with the declaration ignored the parser reads UTF-8 as it is,
         // where naming UTF-8 would pass every byte through a converter.
         raw = xmlReadMemory(utf8.constData(), int(utf8.size()), nullptr, nullptr, options);
