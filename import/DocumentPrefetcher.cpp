@@ -2,10 +2,12 @@
 
 #include <libxml/parser.h>
 
+#include <algorithm>
 #include <new>
 
 DocumentPrefetcher::DocumentPrefetcher(const QString& folder, const QStringList& names, std::size_t ahead)
-    : m_folder(folder), m_names(names), m_ahead(ahead < 2 ? 2 : ahead)
+    : m_folder(folder), m_names(names), m_ahead(ahead < 2 ? 2 : ahead),
+      m_wakeAt(std::min<std::size_t>(4, m_ahead))
 {
     // libxml2 sets up its globals once, on the first thread that asks.
     xmlInitParser();
@@ -25,7 +27,14 @@ DocumentPrefetcher::~DocumentPrefetcher()
 DocumentPrefetcher::Loaded DocumentPrefetcher::Next()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait(lock, [this] { return !m_ready.empty() || m_finished; });
+    if (m_ready.empty() && !m_finished)
+    {
+        // Woken when a few files are ready rather than each one: a wake-up costs about as much as
+        // the loading of a small file.
+        m_batchWaiting = true;
+        m_changed.wait(lock, [this] { return m_ready.size() >= m_wakeAt || m_finished; });
+        m_batchWaiting = false;
+    }
     if (m_ready.empty())
     {
         // Asked past the end, or past a file that could not be loaded: no wait for a file that never comes.
@@ -94,8 +103,8 @@ void DocumentPrefetcher::LoadAll()
         if (m_stop)
             return;
         const bool failed = !loaded.error.isEmpty();
-        const bool wakeBatch = m_ready.empty();
         m_ready.push_back(std::move(loaded));
+        const bool wakeBatch = m_batchWaiting && m_ready.size() >= m_wakeAt;
         spent.swap(m_spent);
         lock.unlock();
         if (wakeBatch)

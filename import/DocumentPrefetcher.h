@@ -47,6 +47,8 @@ private:
     std::condition_variable m_changed;
     std::deque<Loaded> m_ready;
     std::vector<XmlDocument> m_spent; // recycled, to be freed by the loading thread
+    std::size_t m_wakeAt;             // files ready before a waiting batch is woken
+    bool m_batchWaiting = false;      // the batch waits for m_wakeAt files, or the end
     bool m_stop = false;
     bool m_finished = false;
     std::thread m_thread;
