@@ -5,6 +5,10 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <type_traits>
@@ -123,23 +127,25 @@ QStringList DistinctFiles(const QString& folder, const QStringList& names)
     seen.reserve(names.size());
     QStringList distinct;
     bool copied = false;
-    // Resolving every path costs a system call per folder in it; a plain name that is no link
-    // only needs the folder resolved, once.
-    QString canonicalFolder = QFileInfo(folder.isEmpty() ? QStringLiteral(".") : folder).canonicalFilePath();
+    // Resolving every path walks each folder of it; a plain name that is no link only needs the
+    // folder resolved, once, and is looked up in the open folder alone.
+    const QString listed = folder.isEmpty() ? QStringLiteral(".") : folder;
+    QString canonicalFolder = QFileInfo(listed).canonicalFilePath();
     if (!canonicalFolder.isEmpty() && !canonicalFolder.endsWith(QLatin1Char('/')))
         canonicalFolder += QLatin1Char('/');
+    const int folderFd = ::open(QFile::encodeName(listed).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    auto isPlainFile = [&](const QString& name)
+    {
+        struct stat info;
+        return folderFd >= 0 && !canonicalFolder.isEmpty() && !name.contains(QLatin1Char('/')) &&
+               ::fstatat(folderFd, QFile::encodeName(name).constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+               S_ISREG(info.st_mode);
+    };
     for (qsizetype i = 0; i < names.size(); ++i)
     {
         const QString path = folder + names[i];
-        QString key;
-        std::error_code error;
-        if (!canonicalFolder.isEmpty() && !names[i].contains(QLatin1Char('/')) &&
-            names[i] != QLatin1String("..") && names[i] != QLatin1String(".") &&
-            std::filesystem::symlink_status(std::filesystem::path(path.toStdU16String()), error).type() ==
-                std::filesystem::file_type::regular)
-            key = canonicalFolder + names[i];
-        else
-            key = QFileInfo(path).canonicalFilePath();
+        QString key =
+            isPlainFile(names[i]) ? canonicalFolder + names[i] : QFileInfo(path).canonicalFilePath();
         if (key.isEmpty())
             key = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
         const bool repeated = seen.contains(key);
@@ -155,5 +161,7 @@ QStringList DistinctFiles(const QString& folder, const QStringList& names)
                 distinct.append(names[i]);
         }
     }
+    if (folderFd >= 0)
+        ::close(folderFd);
     return copied ? distinct : names;
 }

@@ -6,6 +6,11 @@
 #include "services/PathAttributes.h"
 
 #include <QDirIterator>
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -22,6 +27,47 @@ QSet<QString> CompanionCandidates(const QString& folder)
     }
     return names;
 }
+
+// Both folders held open: a name is then looked up in its folder alone, where a full path is
+// walked from the root for every call.
+class FolderPair
+{
+public:
+    FolderPair(const QString& from, const QString& to)
+        : m_from(Open(from.isEmpty() ? QStringLiteral(".") : from)), m_to(Open(to))
+    {
+    }
+    ~FolderPair()
+    {
+        for (int fd : {m_from, m_to})
+            if (fd >= 0)
+                ::close(fd);
+    }
+    FolderPair(const FolderPair&) = delete;
+    FolderPair& operator=(const FolderPair&) = delete;
+
+    // Renames a plain file (not a link) within one file system. False when that is not so, or
+    // it failed: the caller then moves it the long way, which also says why it could not.
+    bool Rename(const QString& name) const
+    {
+        if (m_from < 0 || m_to < 0 || name.contains(QLatin1Char('/')))
+            return false;
+        const QByteArray encoded = QFile::encodeName(name);
+        struct stat info;
+        if (::fstatat(m_from, encoded.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode))
+            return false;
+        return ::renameat(m_from, encoded.constData(), m_to, encoded.constData()) == 0;
+    }
+
+private:
+    static int Open(const QString& folder)
+    {
+        return ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+
+    int m_from;
+    int m_to;
+};
 } // namespace
 
 MoveQueue::MoveQueue(const QString& folder, const QString& localPath)
@@ -62,6 +108,12 @@ MoveQueue::Result MoveQueue::Finish()
 void MoveQueue::Run()
 {
     m_companions = CompanionCandidates(m_folder.isEmpty() ? QStringLiteral(".") : m_folder);
+    const FolderPair folders(m_folder, m_localPath);
+    auto move = [&](const QString& name)
+    {
+        if (!folders.Rename(name))
+            MoveFileReplacing(m_folder + name, m_localPath + name);
+    };
     for (;;)
     {
         QString name;
@@ -75,10 +127,10 @@ void MoveQueue::Run()
         }
         try
         {
-            MoveFileReplacing(m_folder + name, m_localPath + name);
+            move(name);
             const QString companion = CompanionName(name);
             if (!companion.isEmpty() && m_companions.contains(companion.toLower()) &&
-                PathAttributes(m_folder + companion) >= 0)
+                !folders.Rename(companion) && PathAttributes(m_folder + companion) >= 0)
                 MoveFileReplacing(m_folder + companion, m_localPath + companion);
         }
         catch (const CorvaneError& error)
