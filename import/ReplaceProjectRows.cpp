@@ -25,26 +25,53 @@ bool ReplaceProjectRows(Database& db, const XmlNode& root, const QString& table,
                         std::span<const FixedRow> rows, SectionGuard& guard)
 {
     const QString& projectKey = guard.Id();
-    std::optional<Savepoint> savepoint;
-    if (!guard.Run([&] { savepoint.emplace(db, QStringLiteral("replace_project_rows")); }))
-        return false;
-
-    // Leaving before Release() rolls back to the savepoint: the old rows stay, never beside new ones.
-    if (!guard.Run(
+    const QVariant key = projectKey;
+    // A project imported for the first time has no rows to replace. On the embedded engine the
+    // savepoint that guards a replacement costs more than looking: it copies every page the rows
+    // touch. A server takes the savepoint with the next statement, where a look is a round trip.
+    bool replacing = true;
+    if (db.Kind() == Engine::SQLite &&
+        !guard.Run(
             [&]
             {
-                const QVariant key = projectKey;
-                db.Run(db.StatementText(QStringLiteral("delete:") + table,
-                                        [&] {
-                                            return QStringLiteral("DELETE FROM ") + db.QuoteName(table) +
-                                                   QStringLiteral(" WHERE projectid = ?");
-                                        }),
-                       {&key, 1});
+                replacing =
+                    db.HasRow(db.StatementText(QStringLiteral("exists:") + table,
+                                               [&]
+                                               {
+                                                   return QStringLiteral("SELECT 1 FROM ") +
+                                                          db.QuoteName(table) +
+                                                          QStringLiteral(" WHERE projectid = ? LIMIT 1");
+                                               }),
+                              {&key, 1});
             }))
         return false;
+
+    std::optional<Savepoint> savepoint;
+    auto release = [&]
+    {
+        if (savepoint)
+            guard.Run([&] { savepoint->Release(); });
+    };
+    if (replacing)
+    {
+        if (!guard.Run([&] { savepoint.emplace(db, QStringLiteral("replace_project_rows")); }))
+            return false;
+        // Leaving before Release() rolls back to the savepoint: the old rows stay, never beside new ones.
+        if (!guard.Run(
+                [&]
+                {
+                    db.Run(db.StatementText(QStringLiteral("delete:") + table,
+                                            [&] {
+                                                return QStringLiteral("DELETE FROM ") + db.QuoteName(table) +
+                                                       QStringLiteral(" WHERE projectid = ?");
+                                            }),
+                           {&key, 1});
+                }))
+            return false;
+    }
     if (rows.empty())
     {
-        guard.Run([&] { savepoint->Release(); });
+        release();
         return guard.Result();
     }
 
@@ -84,6 +111,6 @@ bool ReplaceProjectRows(Database& db, const XmlNode& root, const QString& table,
                        values);
             }))
         return false;
-    guard.Run([&] { savepoint->Release(); });
+    release();
     return guard.Result();
 }

@@ -341,7 +341,7 @@ sqlite3_stmt* Database::NativeStatement(const QString& sql)
     return *m_nativeStatements.insert(sql, statement);
 }
 
-void Database::RunNative(const QString& sql, std::span<const QVariant> values)
+sqlite3_stmt* Database::BoundStatement(const QString& sql, std::span<const QVariant> values)
 {
     sqlite3_stmt* statement = NativeStatement(sql);
     const int parameters = sqlite3_bind_parameter_count(statement);
@@ -383,6 +383,12 @@ void Database::RunNative(const QString& sql, std::span<const QVariant> values)
             throw CorvaneError(description);
         }
     }
+    return statement;
+}
+
+void Database::RunNative(const QString& sql, std::span<const QVariant> values)
+{
+    sqlite3_stmt* statement = BoundStatement(sql, values);
     int result = sqlite3_step(statement);
     while (result == SQLITE_ROW)
         result = sqlite3_step(statement);
@@ -393,6 +399,27 @@ void Database::RunNative(const QString& sql, std::span<const QVariant> values)
         throw CorvaneError(description);
     }
     sqlite3_reset(statement);
+}
+
+bool Database::HasRow(const QString& sql, std::span<const QVariant> values)
+{
+    if (!m_native)
+    {
+        QSqlQuery& query = Execute(sql, QVariantList(values.begin(), values.end()));
+        const bool found = query.next();
+        query.finish();
+        return found;
+    }
+    sqlite3_stmt* statement = BoundStatement(sql, values);
+    const int result = sqlite3_step(statement);
+    if (result != SQLITE_ROW && result != SQLITE_DONE)
+    {
+        const QString description = m_lastFailure = NativeError(m_native);
+        sqlite3_reset(statement);
+        throw CorvaneError(description);
+    }
+    sqlite3_reset(statement);
+    return result == SQLITE_ROW;
 }
 
 void Database::ExecuteScript(const QString& script)

@@ -65,6 +65,8 @@ public:
     // engine directly: Qt's binding layer costs more than the engine's work on a short insert.
     // Other engines go through Qt SQL. Throws CorvaneError with the engine's description.
     void Run(const QString& sql, std::span<const QVariant> values = {});
+    // True when a query gives at least one row, with bound values. Throws CorvaneError.
+    bool HasRow(const QString& sql, std::span<const QVariant> values);
     // Runs a script of statements separated by ";" at line ends (the store files).
     void ExecuteScript(const QString& script);
 
@@ -144,6 +146,8 @@ private:
     // The server's EXECUTE of a prepared statement with these values, written by the driver.
     QString ExecuteText(const Statement& statement, const QVariantList& values) const;
     sqlite3_stmt* NativeStatement(const QString& sql);
+    // The cached statement with these values bound, ready to step.
+    sqlite3_stmt* BoundStatement(const QString& sql, std::span<const QVariant> values);
     void RunNative(const QString& sql, std::span<const QVariant> values);
 
     sqlite3* m_native = nullptr; // the SQLite handle under Qt's connection, null on other engines
