@@ -1,5 +1,7 @@
 #include "import/DocumentPrefetcher.h"
 
+#include <QSet>
+
 #include <libxml/parser.h>
 
 #include <algorithm>
@@ -73,8 +75,19 @@ void DocumentPrefetcher::Run()
 void DocumentPrefetcher::LoadAll()
 {
     std::vector<XmlDocument> spent;
+    // The paths the batch read from the documents it finished with: every later document has
+    // their texts looked up here, off the batch's thread.
+    QStringList paths;
+    QSet<QString> known;
     for (const QString& name : std::as_const(m_names))
     {
+        for (const XmlDocument& document : spent)
+            for (const QString& path : document.UnpreparedPaths())
+                if (!known.contains(path))
+                {
+                    known.insert(path);
+                    paths.append(path);
+                }
         spent.clear(); // the documents the batch finished with, freed outside the lock
         Loaded loaded;
         // An exception must not leave this thread: it would end the program without a summary.
@@ -83,6 +96,7 @@ void DocumentPrefetcher::LoadAll()
             loaded.document = LoadXmlFile(m_folder + name);
             loaded.error = GetXmlError();
             loaded.document.PrepareLookups();
+            loaded.document.PrepareTexts(paths);
         }
         catch (const std::bad_alloc&)
         {

@@ -356,7 +356,9 @@ XmlDocument::~XmlDocument()
 }
 
 XmlDocument::XmlDocument(XmlDocument&& other) noexcept
-    : m_doc(std::exchange(other.m_doc, nullptr)), m_index(std::move(other.m_index))
+    : m_doc(std::exchange(other.m_doc, nullptr)), m_index(std::move(other.m_index)),
+      m_prepared(std::exchange(other.m_prepared, false)), m_texts(std::move(other.m_texts)),
+      m_unprepared(std::move(other.m_unprepared))
 {
 }
 
@@ -368,6 +370,9 @@ XmlDocument& XmlDocument::operator=(XmlDocument&& other) noexcept
             xmlFreeDoc(m_doc);
         m_doc = std::exchange(other.m_doc, nullptr);
         m_index = std::move(other.m_index);
+        m_prepared = std::exchange(other.m_prepared, false);
+        m_texts = std::move(other.m_texts);
+        m_unprepared = std::move(other.m_unprepared);
     }
     return *this;
 }
@@ -378,6 +383,9 @@ void XmlDocument::Adopt(xmlDocPtr doc)
         xmlFreeDoc(m_doc);
     m_doc = doc;
     m_index.reset();
+    m_prepared = false;
+    m_texts.clear();
+    m_unprepared.clear();
 }
 
 XmlNode XmlDocument::Root()
@@ -641,11 +649,9 @@ QString GetNodeName(const XmlNode& node)
                                         : QString();
 }
 
-QString GetNodeText(const XmlNode& node, const QString& xpath)
+QString XmlDocument::FindText(xmlNodePtr context, const QString& xpath)
 {
-    if (!node.document)
-        return QString();
-    xmlNodePtr found = node.document->FindFirst(node.node, xpath);
+    xmlNodePtr found = FindFirst(context, xpath);
     if (!found)
         return QString();
     // Nearly every value is an element holding one text node: read it without a copy.
@@ -661,6 +667,34 @@ QString GetNodeText(const XmlNode& node, const QString& xpath)
     return TrimValue(text);
 }
 
+void XmlDocument::PrepareTexts(const QStringList& paths)
+{
+    if (!m_doc)
+        return;
+    m_prepared = true;
+    m_texts.reserve(paths.size());
+    for (const QString& path : paths)
+        if (path.startsWith(QLatin1String("//")))
+            m_texts.insert(path, FindText(nullptr, path));
+}
+
+QString GetNodeText(const XmlNode& node, const QString& xpath)
+{
+    XmlDocument* document = node.document;
+    if (!document)
+        return QString();
+    // An absolute path gives the same node from any context.
+    if (document->m_prepared)
+    {
+        auto found = document->m_texts.constFind(xpath);
+        if (found != document->m_texts.constEnd())
+            return *found;
+        if (xpath.startsWith(QLatin1String("//")))
+            document->m_unprepared.append(xpath);
+    }
+    return document->FindText(node.node, xpath);
+}
+
 void SetNodeText(const XmlNode& node, const QString& xpath, const QString& value)
 {
     if (!node.document)
@@ -670,6 +704,7 @@ void SetNodeText(const XmlNode& node, const QString& xpath, const QString& value
         return;
     // Replacing the content may free child elements that the name index points at.
     node.document->m_index.reset();
+    node.document->m_texts.clear();
     xmlNodeSetContent(found, nullptr);
     const QByteArray text = TrimValue(value).toUtf8();
     xmlNodeAddContent(found, reinterpret_cast<const xmlChar*>(text.constData()));

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 struct _xmlDoc;
@@ -40,6 +42,11 @@ public:
 
     // Builds the name index now rather than at the first lookup (e.g. on a loading thread).
     void PrepareLookups();
+    // Looks up the texts of these absolute paths ("//A/B") now, so that GetNodeText answers
+    // them from memory later, on whatever thread. Any other path is looked up when asked.
+    void PrepareTexts(const QStringList& paths);
+    // The absolute paths GetNodeText was asked for that PrepareTexts had not looked up.
+    const QStringList& UnpreparedPaths() const { return m_unprepared; }
 
 private:
     friend QString GetNodeText(const XmlNode& node, const QString& xpath);
@@ -51,8 +58,13 @@ private:
     void BuildIndex();
     _xmlNode* FindFirst(_xmlNode* context, const QString& xpath);
 
+    QString FindText(_xmlNode* context, const QString& xpath);
+
     _xmlDoc* m_doc = nullptr;
     std::unique_ptr<NameIndex> m_index;
+    bool m_prepared = false;
+    QHash<QString, QString> m_texts; // by PrepareTexts
+    QStringList m_unprepared;
 };
 
 // Loads an XML file. Always returns a document; on failure GetXmlError() holds the message:

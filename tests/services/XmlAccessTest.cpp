@@ -94,6 +94,17 @@ TEST_P(NodeText, ReadsTrimmedTextOfFirstMatch)
               QString::fromUtf8(GetParam().expected));
 }
 
+// Texts looked up ahead (on a loading thread) must read exactly as those looked up when asked.
+TEST_P(NodeText, ReadsTheSameWhenPreparedAhead)
+{
+    XmlDocument doc;
+    ASSERT_TRUE(doc.ParseText(QByteArray(GetParam().xml)));
+    const QString xpath = QString::fromUtf8(GetParam().xpath);
+    doc.PrepareTexts({xpath});
+    EXPECT_EQ(GetNodeText(doc.Root(), xpath), QString::fromUtf8(GetParam().expected));
+    EXPECT_EQ(doc.UnpreparedPaths(), QStringList());
+}
+
 INSTANTIATE_TEST_SUITE_P(
     XmlAccess, NodeText,
     ::testing::Values(
@@ -105,6 +116,9 @@ INSTANTIATE_TEST_SUITE_P(
         // The first B in document order is the one under the second A: ancestry is checked per candidate.
         NodeTextCase{"AncestryCheckedPerCandidate", "<R><X><B>no</B></X><A><B>yes</B></A></R>", "//R/A/B",
                      "yes"},
+        NodeTextCase{"OneOfManyLeavesOfTheSameName",
+                     "<R><D><P><T>1</T></P><Q><T>2</T></Q><S><T>3</T></S></D></R>", "//R/D/S/T", "3"},
+        NodeTextCase{"StepNamedNowhere", "<R><A><B>x</B></A></R>", "//R/Z/B", ""},
         NodeTextCase{"ChildTextsJoined", "<R><A><B><C> one </C><C>two </C></B></A></R>", "//R/A/B",
                      "one two"},
         NodeTextCase{"PrettyPrinted", "<R>\n  <A>\n    <B>\n      12.5\n    </B>\n  </A>\n</R>", "//R/A/B",
@@ -143,4 +157,17 @@ TEST_F(XmlFiles, SaveErrorsGiveTheExactMessages)
 
     EXPECT_TRUE(SaveXmlFile(doc, dir.path() + QStringLiteral("/c.pz")));
     EXPECT_EQ(GetXmlError(), QString());
+}
+
+TEST(XmlAccess, PreparedTextsFollowEditsAndReportPathsNotPrepared)
+{
+    XmlDocument doc;
+    ASSERT_TRUE(doc.ParseText("<R><A>old</A><B>b</B></R>"));
+    doc.PrepareTexts({QStringLiteral("//R/A")});
+    SetNodeText(doc.Root(), QStringLiteral("//R/A"), QStringLiteral("new"));
+    EXPECT_EQ(GetNodeText(doc.Root(), QStringLiteral("//R/A")), QStringLiteral("new"));
+    EXPECT_EQ(GetNodeText(doc.Root(), QStringLiteral("//R/B")), QStringLiteral("b"));
+    // Only absolute paths can be prepared for another document; a relative one is not named.
+    EXPECT_EQ(GetNodeText(doc.Root(), QStringLiteral("B")), QStringLiteral("b"));
+    EXPECT_EQ(doc.UnpreparedPaths(), (QStringList{QStringLiteral("//R/A"), QStringLiteral("//R/B")}));
 }
