@@ -43,6 +43,7 @@ void ListFolder(FileList& files, const QString& extension)
 {
     namespace fs = std::filesystem;
     std::error_code error;
+    files.distinct = true;
     for (fs::directory_iterator entry(fs::path(files.folder.toStdU16String()), error), end;
          !error && entry != end; entry.increment(error))
     {
@@ -69,6 +70,14 @@ void ListFolder(FileList& files, const QString& extension)
         if (!HasExtension(name, extension))
             continue;
         std::error_code statusError;
+        if (entry->is_symlink(statusError))
+            files.distinct = false;
+        // The listing tells a plain file from anything else without a call per file.
+        if (!entry->is_symlink(statusError) && entry->is_regular_file(statusError))
+        {
+            files.names.append(name);
+            continue;
+        }
         const fs::file_status status = fs::status(path, statusError);
         if (fs::is_directory(status))
             continue;

@@ -19,6 +19,8 @@ struct FileList
     // Folder mode only: entries with the extension that cannot be read (a name that does not
     // decode, a dangling link, a FIFO or device). The batch reports each one.
     QList<UnreadableFile> unreadable = {};
+    // Known to name distinct files: a folder's listing in which no name is a link.
+    bool distinct = false;
 };
 
 // Every file of a folder with the extension (compared without case), sorted by name; the entries

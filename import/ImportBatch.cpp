@@ -100,7 +100,7 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
         ++counts.failed;
     }
 
-    const QStringList names = DistinctFiles(folder, files.names);
+    const QStringList names = files.distinct ? files.names : DistinctFiles(folder, files.names);
     DocumentPrefetcher loader(folder, names);
 
     std::optional<MoveQueue> mover;

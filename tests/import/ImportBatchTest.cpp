@@ -321,6 +321,18 @@ TEST_P(Duplicates, AreImportedOnce)
     EXPECT_TRUE(QFile::exists(Local(QStringLiteral("B.dw"))));
 }
 
+// A folder's own listing names each entry once; a link in it still names its target a second time.
+TEST_F(Batch, LinkInTheListedFolderIsImportedOnce)
+{
+    Write(QStringLiteral("A.dw"), UnitFile(QStringLiteral("U1")));
+    Write(QStringLiteral("B.dw"), UnitFile(QStringLiteral("U2")));
+    ASSERT_TRUE(QFile::link(In(QStringLiteral("A.dw")), In(QStringLiteral("link.dw"))));
+    const BatchCounts counts = ImportUnitFiles(
+        FileListOfFolder(temp.settings.ImportPath, QStringLiteral("dw")), temp.settings, sink);
+    EXPECT_EQ(sink.messages, QStringList{UnitSummary(2, 0)});
+    EXPECT_EQ(counts.imported, 2);
+}
+
 INSTANTIATE_TEST_SUITE_P(ImportFiles, Duplicates,
                          ::testing::Values(DuplicateCase{"SameName", {"A.dw", "A.dw", "B.dw"}},
                                            DuplicateCase{"DotSlash", {"A.dw", "./A.dw", "B.dw"}},
