@@ -262,6 +262,9 @@ QString ReadRegularFile(const QString& path, QByteArray& content)
         if (n == 0)
             break;
         got += n;
+        // A regular file reads short only at its end: no call just to be told so.
+        if (got < content.size())
+            break;
     }
     content.resize(got);
     return QString();
