@@ -115,6 +115,7 @@ for n in $sizes; do
   read -r pseconds pkb puser psys <<<"$plain"
   awk -v n="$n" -v s="$seconds" -v kb="$kb" -v u="$user" -v y="$sys" -v ps="$pseconds" -v pkb="$pkb" \
     -v pc="$(awk -v a="$puser" -v b="$psys" 'BEGIN { print a + b }')" \
-    'BEGIN { printf "%8d %10.2f %12.0f %14.1f %8.2f %8.2f %12.0f %14.1f %10.2f %6.2fx\n", n, s, (s > 0 ? n / s : 0),
-             kb / 1024, u, y, (ps > 0 ? n / ps : 0), pkb / 1024, pc, (s > 0 ? ps / s : 0) }'
+    'BEGIN { printf "%8d %10.2f %12.0f %14.1f %8.2f %8.2f", n, s, (s > 0 ? n / s : 0), kb / 1024, u, y
+             if (ps > 0) printf " %12.0f %14.1f %10.2f %6.2fx\n", n / ps, pkb / 1024, pc, (s > 0 ? ps / s : 0)
+             else printf " %12s %14s %10s %7s\n", "-", "-", "-", "-" }'
 done
