@@ -5,8 +5,13 @@
 #include <QString>
 #include <QVariant>
 
+#include <future>
+#include <memory>
+
 class Database;
+class MessageSink;
 class Workbook;
+struct Settings;
 
 // One yearly-fund row of a project.
 struct FundYear
@@ -30,6 +35,15 @@ public:
 private:
     QHash<QString, QList<FundYear>> m_byProject;
 };
+
+// The yearly funds of every project, being read on a thread with a connection of its own, so that
+// another workbook can be written meanwhile. Letting go of the last copy waits for the read.
+using PendingFunds = std::shared_future<std::shared_ptr<const YearlyFunds>>;
+PendingFunds ReadAllYearlyFunds(const Settings& settings);
+
+// WriteFundDemandSummary with the project lists' yearly funds read beforehand.
+void WriteFundDemandSummary(const Settings& settings, Workbook& workbook, MessageSink& sink,
+                            const PendingFunds& funds);
 
 // The sheet writers of the fund-demand summary. Each fills its sheet of the open workbook from
 // the database and throws CorvaneError naming the sheet and cell when a value cannot be written.

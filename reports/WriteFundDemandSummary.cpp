@@ -99,6 +99,12 @@ private:
 
 void WriteFundDemandSummary(const Settings& settings, Workbook& workbook, MessageSink& sink)
 {
+    WriteFundDemandSummary(settings, workbook, sink, ReadAllYearlyFunds(settings));
+}
+
+void WriteFundDemandSummary(const Settings& settings, Workbook& workbook, MessageSink& sink,
+                            const PendingFunds& funds)
+{
     const auto fill = [&](Database& db, const std::function<void(const QString&)>& progress)
     {
         // The project lists of sheet 4 start on a second thread with a connection of their own
@@ -106,27 +112,13 @@ void WriteFundDemandSummary(const Settings& settings, Workbook& workbook, Messag
         // done. The sheets share no cell, and the workbook takes one call at a time.
         SerializedWorkbook shared(workbook);
         ProjectLists lists(TitleRows(db), shared);
-        std::promise<std::shared_ptr<const YearlyFunds>> fundsRead;
-        std::shared_future<std::shared_ptr<const YearlyFunds>> funds = fundsRead.get_future().share();
-        std::future<void> helper =
-            std::async(std::launch::async,
-                       [&]
-                       {
-                           // This thread's connection is opened inside the try, so that a
-                           // failure reaches the other thread waiting for the funds.
-                           std::unique_ptr<Database> listDb;
-                           try
-                           {
-                               listDb = OpenReportDatabase(settings, false);
-                               fundsRead.set_value(std::make_shared<const YearlyFunds>(*listDb, QString()));
-                           }
-                           catch (...)
-                           {
-                               fundsRead.set_exception(std::current_exception());
-                               throw;
-                           }
-                           lists.Write(*listDb, *funds.get());
-                       });
+        std::future<void> helper = std::async(std::launch::async,
+                                              [&]
+                                              {
+                                                  const std::unique_ptr<Database> listDb =
+                                                      OpenReportDatabase(settings, false);
+                                                  lists.Write(*listDb, *funds.get());
+                                              });
         try
         {
             progress(QStringLiteral("按项目属性"));

@@ -1,5 +1,7 @@
 #include "reports/ReportRows.h"
+#include "reports/ReportWorkbook.h"
 #include "reports/ReportWriters.h"
+#include "services/Database.h"
 
 #include <algorithm>
 
@@ -39,4 +41,15 @@ QList<FundYear> YearlyFunds::InYearOrder(const QString& projectid) const
                          return a.year.toDouble() < b.year.toDouble();
                      });
     return years;
+}
+
+PendingFunds ReadAllYearlyFunds(const Settings& settings)
+{
+    return std::async(std::launch::async,
+                      [&settings]
+                      {
+                          const std::unique_ptr<Database> db = OpenReportDatabase(settings, false);
+                          return std::make_shared<const YearlyFunds>(*db, QString());
+                      })
+        .share();
 }
