@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <algorithm>
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
@@ -208,19 +209,18 @@ void CompoundFile::Save(const QString& path, const QByteArray& workbook) const
         gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(out), classId);
     bool ok = CopyStorage(m_root, out, m_workbookIndex, &workbook, m_bookIndex);
     ok = gsf_output_close(GSF_OUTPUT(out)) && ok;
-    QByteArray bytes;
-    if (ok)
-        bytes =
-            QByteArray(reinterpret_cast<const char*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink))),
-                       qsizetype(gsf_output_size(sink)));
     g_object_unref(out);
-    g_object_unref(sink);
+    // The file is written straight from the container's buffer: a copy of a large workbook costs
+    // as much as the write.
+    const auto release = qScopeGuard([sink] { g_object_unref(sink); });
     if (!ok)
         throw CorvaneError("无法保存工作簿:" + path + "（无法写出复合文件）");
+    const char* bytes = reinterpret_cast<const char*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink)));
+    const qint64 size = qint64(gsf_output_size(sink));
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw CorvaneError("无法保存工作簿:" + path + "（" + file.errorString() + "）");
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    if (file.write(bytes, size) != size || !file.commit())
         throw CorvaneError("无法保存工作簿:" + path + "（" + file.errorString() + "）");
 }
