@@ -4,16 +4,19 @@
 
 #include <QFile>
 #include <QSaveFile>
-#include <QScopeGuard>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
-#include <gsf/gsf-output-memory.h>
+#include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-utils.h>
 #include <mutex>
+#include <unistd.h>
 
 namespace
 {
@@ -202,7 +205,22 @@ CompoundFile::~CompoundFile()
 void CompoundFile::Save(const QString& path, const QByteArray& workbook) const
 {
     const QuietGsf quiet;
-    GsfOutput* sink = gsf_output_memory_new();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw CorvaneError("无法保存工作簿:" + path + "（" + file.errorString() + "）");
+    // The container is written straight into the file under its temporary name: gathering a large
+    // workbook in memory first costs as much as writing it.
+    const int handle = dup(file.handle());
+    FILE* stream = handle >= 0 ? fdopen(handle, "wb") : nullptr;
+    if (stream == nullptr)
+    {
+        const QString reason = QString::fromLocal8Bit(strerror(errno));
+        if (handle >= 0)
+            close(handle);
+        file.cancelWriting();
+        throw CorvaneError("无法保存工作簿:" + path + "（" + reason + "）");
+    }
+    GsfOutput* sink = gsf_output_stdio_new_FILE(QFile::encodeName(path).constData(), stream, TRUE);
     GsfOutfile* out = gsf_outfile_msole_new(sink);
     guint8 classId[16];
     if (gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(m_root), classId))
@@ -210,17 +228,15 @@ void CompoundFile::Save(const QString& path, const QByteArray& workbook) const
     bool ok = CopyStorage(m_root, out, m_workbookIndex, &workbook, m_bookIndex);
     ok = gsf_output_close(GSF_OUTPUT(out)) && ok;
     g_object_unref(out);
-    // The file is written straight from the container's buffer: a copy of a large workbook costs
-    // as much as the write.
-    const auto release = qScopeGuard([sink] { g_object_unref(sink); });
+    if (!gsf_output_is_closed(sink))
+        ok = gsf_output_close(sink) && ok;
+    g_object_unref(sink);
+    ok = fclose(stream) == 0 && ok;
     if (!ok)
+    {
+        file.cancelWriting();
         throw CorvaneError("无法保存工作簿:" + path + "（无法写出复合文件）");
-    const char* bytes = reinterpret_cast<const char*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink)));
-    const qint64 size = qint64(gsf_output_size(sink));
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw CorvaneError("无法保存工作簿:" + path + "（" + file.errorString() + "）");
-    if (file.write(bytes, size) != size || !file.commit())
+    }
+    if (!file.commit())
         throw CorvaneError("无法保存工作簿:" + path + "（" + file.errorString() + "）");
 }
