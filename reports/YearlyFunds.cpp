@@ -18,8 +18,13 @@ YearlyFunds::YearlyFunds(Database& db, const QString& projectCondition)
     const int state = rows.Field(QStringLiteral("state"));
     const int local = rows.Field(QStringLiteral("local"));
     while (rows.Next())
-        m_byProject[rows.Value(projectid).toString()].append(
-            FundYear{rows.Value(year), rows.Value(state), rows.Value(local)});
+    {
+        QList<FundYear>& funds = m_byProject[rows.Value(projectid).toString()];
+        // An imported project has a row for each of the five plan years: one allocation each.
+        if (funds.isEmpty())
+            funds.reserve(5);
+        funds.append(FundYear{rows.Value(year), rows.Value(state), rows.Value(local)});
+    }
 }
 
 const QList<FundYear>& YearlyFunds::Of(const QString& projectid) const
