@@ -51,6 +51,8 @@ void WriteAttributeSheet(Database& db, Workbook& workbook);   // sheet 0, by pro
 void WriteFundDetailSheet(Database& db, Workbook& workbook);  // sheet 1, by project class and year
 void WriteSecuritySheet(Database& db, Workbook& workbook);    // sheet 2, unit security
 void WriteCollectionsSheet(Database& db, Workbook& workbook); // sheet 3, collections condition
+// Sheet 1 with the yearly funds of every project read beforehand.
+void WriteFundDetailSheet(Database& db, const YearlyFunds& funds, Workbook& workbook);
 
 // The four device-status columns from firstColumn ("7", "11", ...) of sheet 2 for one status field
 // of corpsecurity (waterdevstatus, alarmdevstatus, lightdevstatus, securedevstatus, storedevstatus).

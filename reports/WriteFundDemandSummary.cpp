@@ -114,7 +114,8 @@ void WriteFundDemandSummary(const Settings& settings, Workbook& workbook, Messag
         std::promise<std::vector<int>> titleRowsCounted;
         const std::shared_future<std::vector<int>> titleRows = titleRowsCounted.get_future().share();
         std::vector<Piece> pieces = {
-            {QStringLiteral("按项目类别及年度"), [&](Database& on) { WriteFundDetailSheet(on, shared); }},
+            {QStringLiteral("按项目类别及年度"),
+             [&](Database& on) { WriteFundDetailSheet(on, *funds.get(), shared); }},
             {QStringLiteral("按项目属性"), [&](Database& on) { WriteAttributeSheet(on, shared); }},
             {QStringLiteral("单位安全状况"), [&](Database& on) { WriteSecuritySheet(on, shared); }},
             {QStringLiteral("馆藏文物保存状况"), [&](Database& on) { WriteCollectionsSheet(on, shared); }},

@@ -149,6 +149,33 @@ TEST_F(FundDetailSheet, TemplateNumbersInAddedCellsArePartOfTheResult)
     EXPECT_FALSE(book.Written(1, 1, 13)) << "no project of class 2";
 }
 
+// The class-and-year rows sum what the view funddetailall sums: every yearly row of a project of
+// that class, a row without a year in the all-years columns only, nothing of a row whose project
+// is unknown, and no cell for a sum of empty values.
+TEST_F(FundDetailSheet, ClassRowsSumEveryYearlyRowOfTheirProjects)
+{
+    data.AddFundYear("P1a", QVariant(), 100, 200);
+    data.AddFundYear("P1b", 2006, 0.5, 0.25);
+    data.AddFundYear("GHOST", 2006, 1000, 1000);
+    Project("P8", "U11", 81, {1, 1, 1, 3});
+    data.AddFundYear("P8", 2006, 77, 77);
+    Project("P2", "U11", 21, {1, 1, 1, 3});
+    data.AddFundYear("P2", 2007, QVariant(), QVariant());
+    Run();
+    const struct
+    {
+        int col;
+        double value;
+    } classOne[] = {{7, 116.5}, {8, 13.5}, {9, 3}, {13, 220.25}, {14, 16.25}, {15, 4}};
+    for (const auto& cell : classOne)
+        EXPECT_EQ(At(1, cell.col, 5), cell.value) << "class 1, column " << cell.col;
+    EXPECT_EQ(At(1, 7, 4), 125.5) << "classes 1 and 7";
+    EXPECT_EQ(At(1, 8, 4), 13.5);
+    EXPECT_EQ(At(1, 12, 4), 9.0);
+    for (int col = 7; col <= 18; ++col)
+        EXPECT_FALSE(book.Written(1, col, 13)) << "class 2 with empty yearly values, column " << col;
+}
+
 class SecuritySheet : public FundDemandSheets
 {
 protected:
