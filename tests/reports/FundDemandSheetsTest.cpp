@@ -5,6 +5,7 @@
 #include "ReportDatabase.h"
 #include "XlsTestFiles.h"
 
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 namespace
@@ -59,6 +60,26 @@ TEST_F(FundDemandSheets, AttributeSheetSplitsDemandByUnitAndProjectClass)
     for (int row : {5, 7, 8, 9, 10})
         for (int col = 0; col < 40; ++col)
             EXPECT_FALSE(book.Written(0, col, row)) << "an attribute without projects: row " << row;
+}
+
+// The sheet's queries read a copy of the projects that lives as long as the sheet is written: the
+// same connection can write the sheet again, and sees the projects as they are then.
+TEST_F(FundDemandSheets, AttributeSheetCanBeWrittenTwiceOnOneConnection)
+{
+    data.AddUnit("A", "甲", 10, 11);
+    Project("A1", "A", 11, {0, 0, 0, 10});
+    auto db = data.Open();
+    WriteAttributeSheet(*db, book);
+    EXPECT_EQ(At(0, 2, 6), 10.0);
+    Project("A2", "A", 51, {0, 0, 0, 5});
+    FakeWorkbook again;
+    WriteAttributeSheet(*db, again);
+    EXPECT_EQ(again.Number(0, 2, 6), 15.0);
+    EXPECT_EQ(again.Number(0, 5, 6), 5.0) << "unit class 11, project class 5";
+    QSqlQuery& copies = db->Execute("select count(*) from sqlite_temp_master");
+    ASSERT_TRUE(copies.next());
+    EXPECT_EQ(copies.value(0).toInt(), 0) << "the copy goes with the sheet";
+    copies.finish();
 }
 
 class FundDetailSheet : public FundDemandSheets
