@@ -216,9 +216,7 @@ qsizetype CellTable::SavedSizeBound() const
     constexpr qsizetype kDbCell = 4 + 4 + 2 * kRowsPerBlock;
     qsizetype size = qsizetype(m_rows.size() / kRowsPerBlock + 1) * kDbCell;
     for (const RowSlot& slot : m_rows)
-    {
-        size += kRowRecord + kCellRecord * qsizetype(slot.cells.size());
-    }
+        size += (slot.hasRecord ? kRowRecord : 0) + kCellRecord * qsizetype(slot.cells.size());
     for (const QByteArray& raw : m_raw)
         size += raw.size();
     return size;
