@@ -17,13 +17,22 @@ YearlyFunds::YearlyFunds(Database& db, const QString& projectCondition)
     const int year = rows.Field(QStringLiteral("year"));
     const int state = rows.Field(QStringLiteral("state"));
     const int local = rows.Field(QStringLiteral("local"));
+    // An import writes the rows of a project one after the other: the project is looked up again
+    // only when it changes.
+    QString currentId;
+    QList<FundYear>* current = nullptr;
     while (rows.Next())
     {
-        QList<FundYear>& funds = m_byProject[rows.Value(projectid).toString()];
-        // An imported project has a row for each of the five plan years: one allocation each.
-        if (funds.isEmpty())
-            funds.reserve(5);
-        funds.append(FundYear{rows.Value(year), rows.Value(state), rows.Value(local)});
+        const QString id = rows.Value(projectid).toString();
+        if (current == nullptr || id != currentId)
+        {
+            current = &m_byProject[id];
+            currentId = id;
+            // An imported project has a row for each of the five plan years: one allocation each.
+            if (current->isEmpty())
+                current->reserve(5);
+        }
+        current->append(FundYear{rows.Value(year), rows.Value(state), rows.Value(local)});
     }
 }
 
