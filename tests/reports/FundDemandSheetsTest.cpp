@@ -319,6 +319,42 @@ TEST_F(FundDemandSheets, CollectionsSheetOfAnEmptyTableStaysUntouched)
     EXPECT_TRUE(book.At(3).writes.empty());
 }
 
+// Two threads write the pieces of the workbook; a failure on either one, or in the count of the
+// lists that the other waits for, ends the workbook with that failure and leaves no thread behind.
+struct BrokenViewCase
+{
+    const char* name;
+    const char* view;
+    friend void PrintTo(const BrokenViewCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class FundDemandWithoutAView : public FundDemandSheets, public ::testing::WithParamInterface<BrokenViewCase>
+{
+};
+
+TEST_P(FundDemandWithoutAView, FailsWithTheQueryThatFailed)
+{
+    data.AddUnit("U", "某单位", 10, 11);
+    for (int type : {11, 21, 31, 41, 51, 61, 71})
+    {
+        const QString id = QStringLiteral("P%1").arg(type);
+        Project(id, "U", type, {1, 1, 1, 3});
+        data.AddFundYear(id, 2006, 1, 1);
+    }
+    data.Open()->Execute(QStringLiteral("drop view %1").arg(QString::fromLatin1(GetParam().view))).finish();
+    const QString message = ThrownMessage([&] { WriteFundDemandSummary(data.settings, book, sink); });
+    EXPECT_TRUE(message.startsWith("生成十一五资金需求汇总表失败:查询失败:")) << message.toStdString();
+    EXPECT_TRUE(message.contains(GetParam().view)) << message.toStdString();
+    EXPECT_TRUE(sink.messages.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Views, FundDemandWithoutAView,
+                         ::testing::Values(BrokenViewCase{"CountOfTheLists", "prjfund"},
+                                           BrokenViewCase{"FirstPiece", "funddetail1"},
+                                           BrokenViewCase{"AttributePiece", "zjzb"},
+                                           BrokenViewCase{"SecurityPiece", "corpsecurity"}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
 TEST_F(FundDemandSheets, ProjectListsFollowTheCategoryOrderWithCode7Second)
 {
     data.AddUnit("U", "某单位", 10, 11);
