@@ -207,6 +207,21 @@ int CellTable::BlockCount() const
     return count;
 }
 
+qsizetype CellTable::SavedSizeBound() const
+{
+    // A ROW record per row, a DBCELL per block, and per cell its kept record or at most a NUMBER
+    // record (a blank in a MULBLANK takes fewer bytes than a BLANK record of its own).
+    constexpr qsizetype kRowRecord = 4 + 16;
+    constexpr qsizetype kCellRecord = 4 + 14;
+    constexpr qsizetype kDbCell = 4 + 4 + 2 * kRowsPerBlock;
+    qsizetype size = qsizetype(m_rows.size() / kRowsPerBlock + 1) * kDbCell;
+    for (const RowSlot& slot : m_rows)
+        size += (slot.hasRecord ? kRowRecord : 0) + kCellRecord * qsizetype(slot.cells.size());
+    for (const QByteArray& raw : m_raw)
+        size += raw.size();
+    return size;
+}
+
 void CellTable::Save(QByteArray& out, std::vector<quint32>& dbCells) const
 {
     const auto [first, end] = RowRange();

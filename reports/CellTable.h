@@ -65,6 +65,8 @@ public:
     // The number of blocks (32 row numbers from the first row on) holding a ROW record.
     int BlockCount() const;
 
+    // At least the bytes that Save appends.
+    qsizetype SavedSizeBound() const;
     // Appends the cell table to out: per block the ROW records, the cells and a DBCELL. out holds
     // the workbook stream from offset 0; dbCells receives the DBCELL positions.
     void Save(QByteArray& out, std::vector<quint32>& dbCells) const;

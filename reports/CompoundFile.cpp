@@ -5,14 +5,18 @@
 #include <QFile>
 #include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
-#include <gsf/gsf-output-memory.h>
+#include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-utils.h>
 #include <mutex>
+#include <unistd.h>
 
 namespace
 {
@@ -201,26 +205,38 @@ CompoundFile::~CompoundFile()
 void CompoundFile::Save(const QString& path, const QByteArray& workbook) const
 {
     const QuietGsf quiet;
-    GsfOutput* sink = gsf_output_memory_new();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw CorvaneError("无法保存工作簿:" + path + "（" + file.errorString() + "）");
+    // The container is written straight into the file under its temporary name: gathering a large
+    // workbook in memory first costs as much as writing it.
+    const int handle = dup(file.handle());
+    FILE* stream = handle >= 0 ? fdopen(handle, "wb") : nullptr;
+    if (stream == nullptr)
+    {
+        const QString reason = QString::fromLocal8Bit(strerror(errno));
+        if (handle >= 0)
+            close(handle);
+        file.cancelWriting();
+        throw CorvaneError("无法保存工作簿:" + path + "（" + reason + "）");
+    }
+    GsfOutput* sink = gsf_output_stdio_new_FILE(QFile::encodeName(path).constData(), stream, TRUE);
     GsfOutfile* out = gsf_outfile_msole_new(sink);
     guint8 classId[16];
     if (gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(m_root), classId))
         gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(out), classId);
     bool ok = CopyStorage(m_root, out, m_workbookIndex, &workbook, m_bookIndex);
     ok = gsf_output_close(GSF_OUTPUT(out)) && ok;
-    QByteArray bytes;
-    if (ok)
-        bytes =
-            QByteArray(reinterpret_cast<const char*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink))),
-                       qsizetype(gsf_output_size(sink)));
     g_object_unref(out);
+    if (!gsf_output_is_closed(sink))
+        ok = gsf_output_close(sink) && ok;
     g_object_unref(sink);
+    ok = fclose(stream) == 0 && ok;
     if (!ok)
+    {
+        file.cancelWriting();
         throw CorvaneError("无法保存工作簿:" + path + "（无法写出复合文件）");
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw CorvaneError("无法保存工作簿:" + path + "（" + file.errorString() + "）");
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    }
+    if (!file.commit())
         throw CorvaneError("无法保存工作簿:" + path + "（" + file.errorString() + "）");
 }

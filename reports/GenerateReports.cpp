@@ -1,6 +1,7 @@
 #include "reports/GenerateReports.h"
 
 #include "reports/ReportWorkbook.h"
+#include "reports/ReportWriters.h"
 #include "reports/XlsWorkbook.h"
 #include "services/Settings.h"
 
@@ -14,9 +15,12 @@ void GenerateReports(const Settings& settings, MessageSink& sink)
 
 void GenerateReports(const Settings& settings, Workbook& workbook, MessageSink& sink)
 {
-    // A failed national summary throws before the fund-demand summary is begun.
+    // The yearly funds of the fund-demand project lists are read on the second core while the
+    // national summary is written. A failed national summary throws before the fund-demand
+    // summary is begun.
+    const PendingFunds funds = ReadAllYearlyFunds(settings);
     WriteNationalSummary(settings, workbook, sink);
-    WriteFundDemandSummary(settings, workbook, sink);
+    WriteFundDemandSummary(settings, workbook, sink, funds);
 }
 
 QString ReportOutputPath(const Settings& settings, const QString& title)

@@ -5,8 +5,13 @@
 #include <QString>
 #include <QVariant>
 
+#include <future>
+#include <memory>
+
 class Database;
+class MessageSink;
 class Workbook;
+struct Settings;
 
 // One yearly-fund row of a project.
 struct FundYear
@@ -31,12 +36,23 @@ private:
     QHash<QString, QList<FundYear>> m_byProject;
 };
 
+// The yearly funds of every project, being read on a thread with a connection of its own, so that
+// another workbook can be written meanwhile. Letting go of the last copy waits for the read.
+using PendingFunds = std::shared_future<std::shared_ptr<const YearlyFunds>>;
+PendingFunds ReadAllYearlyFunds(const Settings& settings);
+
+// WriteFundDemandSummary with the project lists' yearly funds read beforehand.
+void WriteFundDemandSummary(const Settings& settings, Workbook& workbook, MessageSink& sink,
+                            const PendingFunds& funds);
+
 // The sheet writers of the fund-demand summary. Each fills its sheet of the open workbook from
 // the database and throws CorvaneError naming the sheet and cell when a value cannot be written.
 void WriteAttributeSheet(Database& db, Workbook& workbook);   // sheet 0, by project attribute
 void WriteFundDetailSheet(Database& db, Workbook& workbook);  // sheet 1, by project class and year
 void WriteSecuritySheet(Database& db, Workbook& workbook);    // sheet 2, unit security
 void WriteCollectionsSheet(Database& db, Workbook& workbook); // sheet 3, collections condition
+// Sheet 1 with the yearly funds of every project read beforehand.
+void WriteFundDetailSheet(Database& db, const YearlyFunds& funds, Workbook& workbook);
 
 // The four device-status columns from firstColumn ("7", "11", ...) of sheet 2 for one status field
 // of corpsecurity (waterdevstatus, alarmdevstatus, lightdevstatus, securedevstatus, storedevstatus).

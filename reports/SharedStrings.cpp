@@ -195,3 +195,16 @@ void SharedStrings::Save(QByteArray& out, quint32 totalRefs) const
     }
     Biff::AppendRecord(out, Biff::kExtSst, extSst.constData(), int(extSst.size()));
 }
+
+qsizetype SharedStrings::SavedSizeBound() const
+{
+    // Per entry its header, two bytes a character, its runs and phonetic data, and a CONTINUE
+    // header where it is split; then SST's counts and EXTSST with at most 128 buckets.
+    constexpr qsizetype kEntryHeader = 9;
+    constexpr qsizetype kContinue = 4 + 1;
+    qsizetype size = 4 + 8 + 4 + 2 + 128 * 8;
+    qsizetype data = 0;
+    for (const Entry& entry : m_entries)
+        data += kEntryHeader + 2 * entry.text.size() + entry.runs.size() + entry.extRst.size();
+    return size + data + (data / (Biff::kMaxRecordData - kEntryHeader - 2) + 1) * kContinue;
+}

@@ -26,6 +26,8 @@ public:
     // bytes are the workbook stream from offset 0, so that EXTSST can hold absolute positions.
     // totalRefs is the number of LABELSST cells of the workbook.
     void Save(QByteArray& out, quint32 totalRefs) const;
+    // At least the bytes that Save appends.
+    qsizetype SavedSizeBound() const;
 
 private:
     struct Entry

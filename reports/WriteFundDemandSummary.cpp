@@ -37,13 +37,13 @@ constexpr int kCategoryCount = int(std::size(kCategories));
 // categories be written in any order.
 std::vector<int> TitleRows(Database& db)
 {
+    // Counted here rather than grouped in the query: without the grouping the engine leaves out
+    // the joins that add no column and reads the class index alone.
     QMap<int, int> projects;
-    ReportRows rows(db, QStringLiteral("select class,count(*) as n from prjfund where class>=1 and class<=7 "
-                                       "group by class"));
+    ReportRows rows(db, QStringLiteral("select class from prjfund where class>=1 and class<=7"));
     const int projectClass = rows.Field(QStringLiteral("class"));
-    const int count = rows.Field(QStringLiteral("n"));
     while (rows.Next())
-        projects.insert(rows.Value(projectClass).toInt(), rows.Value(count).toInt());
+        ++projects[rows.Value(projectClass).toInt()];
     std::vector<int> titleRows;
     int row = 4;
     for (const Category& category : kCategories)
@@ -55,30 +55,31 @@ std::vector<int> TitleRows(Database& db)
     return titleRows;
 }
 
-// The project lists, shared out to the threads that write them: each takes the next category
-// not yet begun. A failure on one thread stops the others at their next category.
-class ProjectLists
+// One piece of the workbook that either thread may write with its own connection: a sheet of
+// tables, or the project list of one category.
+struct Piece
+{
+    QString step; // shown as progress when this thread begins it; empty for none
+    std::function<void(Database&)> write;
+};
+
+// The pieces, shared out to the threads that write them: each takes the next piece not yet begun.
+// A failure on one thread stops the others at their next piece.
+class SharedPieces
 {
 public:
-    ProjectLists(std::vector<int> titleRows, Workbook& workbook)
-        : m_titleRows(std::move(titleRows)), m_workbook(workbook)
-    {
-    }
+    explicit SharedPieces(std::vector<Piece> pieces) : m_pieces(std::move(pieces)) {}
 
-    void Write(Database& db, const YearlyFunds& funds)
+    void Write(Database& db, const std::function<void(const QString&)>& progress)
     {
         try
         {
-            for (int next = m_next++; next < kCategoryCount && !m_failed; next = m_next++)
+            for (size_t next = m_next++; next < m_pieces.size() && !m_failed; next = m_next++)
             {
-                const Category& category = kCategories[next];
-                const int used =
-                    WriteProjectList(db, QString::fromLatin1(category.classCode),
-                                     QString::fromUtf8(category.title), m_titleRows[next], funds, m_workbook);
-                // Another operator's import between the count and the list would shift the rows.
-                if (used != m_titleRows[next + 1] - m_titleRows[next])
-                    throw CorvaneError(
-                        QStringLiteral("生成项目清单时数据库中的项目有了变化，请重新生成报表"));
+                const Piece& piece = m_pieces[next];
+                if (progress && !piece.step.isEmpty())
+                    progress(piece.step);
+                piece.write(db);
             }
         }
         catch (...)
@@ -90,59 +91,73 @@ public:
     void Stop() { m_failed = true; }
 
 private:
-    const std::vector<int> m_titleRows;
-    Workbook& m_workbook;
-    std::atomic<int> m_next{0};
+    const std::vector<Piece> m_pieces;
+    std::atomic<size_t> m_next{0};
     std::atomic<bool> m_failed{false};
 };
 } // namespace
 
 void WriteFundDemandSummary(const Settings& settings, Workbook& workbook, MessageSink& sink)
 {
+    WriteFundDemandSummary(settings, workbook, sink, ReadAllYearlyFunds(settings));
+}
+
+void WriteFundDemandSummary(const Settings& settings, Workbook& workbook, MessageSink& sink,
+                            const PendingFunds& funds)
+{
     const auto fill = [&](Database& db, const std::function<void(const QString&)>& progress)
     {
-        // The project lists of sheet 4 start on a second thread with a connection of their own
-        // while the tables fill sheets 0 to 3, and this thread helps with them when the tables are
-        // done. The sheets share no cell, and the workbook takes one call at a time.
+        // Two threads, each with a connection of its own, share out the sheets of tables and the
+        // project lists of sheet 4, the longest first, so that they end close together. The
+        // pieces share no cell, and the workbook takes one call at a time.
         SerializedWorkbook shared(workbook);
-        ProjectLists lists(TitleRows(db), shared);
-        std::promise<std::shared_ptr<const YearlyFunds>> fundsRead;
-        std::shared_future<std::shared_ptr<const YearlyFunds>> funds = fundsRead.get_future().share();
-        std::future<void> helper =
-            std::async(std::launch::async,
-                       [&]
-                       {
-                           // This thread's connection is opened inside the try, so that a
-                           // failure reaches the other thread waiting for the funds.
-                           std::unique_ptr<Database> listDb;
-                           try
-                           {
-                               listDb = OpenReportDatabase(settings, false);
-                               fundsRead.set_value(std::make_shared<const YearlyFunds>(*listDb, QString()));
-                           }
-                           catch (...)
-                           {
-                               fundsRead.set_exception(std::current_exception());
-                               throw;
-                           }
-                           lists.Write(*listDb, *funds.get());
-                       });
+        std::promise<std::vector<int>> titleRowsCounted;
+        const std::shared_future<std::vector<int>> titleRows = titleRowsCounted.get_future().share();
+        std::vector<Piece> pieces = {
+            {QStringLiteral("按项目类别及年度"),
+             [&](Database& on) { WriteFundDetailSheet(on, *funds.get(), shared); }},
+            {QStringLiteral("按项目属性"), [&](Database& on) { WriteAttributeSheet(on, shared); }},
+            {QStringLiteral("单位安全状况"), [&](Database& on) { WriteSecuritySheet(on, shared); }},
+            {QStringLiteral("馆藏文物保存状况"), [&](Database& on) { WriteCollectionsSheet(on, shared); }},
+        };
+        for (int k = 0; k < kCategoryCount; ++k)
+            pieces.push_back({k == 0 ? QStringLiteral("项目清单") : QString(), [&, k](Database& on)
+                              {
+                                  const std::vector<int>& rows = titleRows.get();
+                                  const Category& category = kCategories[k];
+                                  const int used = WriteProjectList(
+                                      on, QString::fromLatin1(category.classCode),
+                                      QString::fromUtf8(category.title), rows[k], *funds.get(), shared);
+                                  // Another operator's import between the count and the list
+                                  // would shift the rows.
+                                  if (used != rows[k + 1] - rows[k])
+                                      throw CorvaneError(QStringLiteral(
+                                          "生成项目清单时数据库中的项目有了变化，请重新生成报表"));
+                              }});
+        SharedPieces work(std::move(pieces));
+        std::future<void> helper = std::async(std::launch::async,
+                                              [&]
+                                              {
+                                                  const std::unique_ptr<Database> helperDb =
+                                                      OpenReportDatabase(settings, false);
+                                                  work.Write(*helperDb, nullptr);
+                                              });
         try
         {
-            progress(QStringLiteral("按项目属性"));
-            WriteAttributeSheet(db, shared);
-            progress(QStringLiteral("按项目类别及年度"));
-            WriteFundDetailSheet(db, shared);
-            progress(QStringLiteral("单位安全状况"));
-            WriteSecuritySheet(db, shared);
-            progress(QStringLiteral("馆藏文物保存状况"));
-            WriteCollectionsSheet(db, shared);
-            progress(QStringLiteral("项目清单"));
-            lists.Write(db, *funds.get());
+            try
+            {
+                titleRowsCounted.set_value(TitleRows(db));
+            }
+            catch (...)
+            {
+                titleRowsCounted.set_exception(std::current_exception());
+                throw;
+            }
+            work.Write(db, progress);
         }
         catch (...)
         {
-            lists.Stop();
+            work.Stop();
             helper.wait();
             throw;
         }

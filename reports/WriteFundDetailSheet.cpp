@@ -4,6 +4,9 @@
 
 #include <QMap>
 
+#include <map>
+#include <optional>
+
 namespace
 {
 constexpr int kNoRow = -1;
@@ -51,7 +54,8 @@ const QMap<int, int> kRiskRows = {{10, 22}, {20, 23}};
     "select count(projectid) as prjnum,sum(stateinvest) as totalstate, sum(localinvest) as totallocal, "     \
     "sum(otherinvest) as totalother,sum(totalfund) as fundtotal, " key
 
-// Year blocks and summary blocks alternate, in this order.
+// Year blocks and summary blocks alternate, in this order. The first year block is summed from
+// the yearly funds (WriteClassYearBlock); its query says what it holds.
 const Block kYearBlocks[] = {
     {"select * from funddetailall", "class", kClassRows, Put::Set, true},
     {"select * from funddetail1 where corpclass>=11 and corpclass<=15", "corpclass", kClass1Rows, Put::Add,
@@ -92,6 +96,44 @@ int YearColumn(const QVariant& year)
     return index == kNoCode ? kNoRow : 8 + index;
 }
 
+// Puts one record of a year block: its key value, year and the two sums.
+void PutYearRecord(ReportSheet& sheet, const Block& block, const QVariant& keyValue, const QVariant& year,
+                   const QVariant& state, const QVariant& local)
+{
+    const int code = CodeOf(keyValue);
+    // A key without a row in the sheet is left out.
+    const int row = block.rows.value(code, kNoRow);
+    if (row == kNoRow)
+        return;
+    const int col = YearColumn(year);
+    sheet.Add(7, row, state);
+    sheet.Add(13, row, local);
+    if (col != kNoRow)
+    {
+        if (block.put == Put::Add)
+        {
+            sheet.Add(col, row, state);
+            sheet.Add(col + 6, row, local);
+        }
+        else
+        {
+            sheet.Amount(col, row, state);
+            sheet.Amount(col + 6, row, local);
+        }
+    }
+    const int group = block.groupRows ? GroupRow(code) : kNoRow;
+    if (group != kNoRow)
+    {
+        if (col != kNoRow)
+        {
+            sheet.Add(col, group, state);
+            sheet.Add(col + 6, group, local);
+        }
+        sheet.Add(7, group, state);
+        sheet.Add(13, group, local);
+    }
+}
+
 void WriteYearBlock(Database& db, ReportSheet& sheet, const Block& block)
 {
     ReportRows rows(db, QString::fromUtf8(block.sql));
@@ -100,42 +142,57 @@ void WriteYearBlock(Database& db, ReportSheet& sheet, const Block& block)
     const int totalstate = rows.Field(QStringLiteral("totalstate"));
     const int totallocal = rows.Field(QStringLiteral("totallocal"));
     while (rows.Next())
+        PutYearRecord(sheet, block, rows.Value(key), rows.Value(year), rows.Value(totalstate),
+                      rows.Value(totallocal));
+}
+
+// A sum as the database gives it: nothing until a value is added.
+struct Sum
+{
+    double value = 0;
+    bool any = false;
+
+    void Add(const QVariant& part)
     {
-        const int code = CodeOf(rows.Value(key));
-        // A key without a row in the sheet is left out.
-        const int row = block.rows.value(code, kNoRow);
-        if (row == kNoRow)
+        if (part.isNull())
+            return;
+        value += part.toDouble();
+        any = true;
+    }
+    QVariant Result() const { return any ? QVariant(value) : QVariant(); }
+};
+
+// The first year block, what funddetailall holds: the yearly rows of every project summed by
+// project class and year, here from the yearly funds that the project lists read anyway and the
+// class of each project, instead of another pass over every yearly row joined with its project.
+void WriteClassYearBlock(Database& db, const YearlyFunds& funds, ReportSheet& sheet, const Block& block)
+{
+    struct Sums
+    {
+        Sum state;
+        Sum local;
+    };
+    // By class, then by year with rows without a year first, as the view orders its groups.
+    std::map<std::pair<int, std::optional<double>>, Sums> groups;
+    ReportRows projects(db, QStringLiteral("select projectid,prjclass from zjzb"));
+    const int projectid = projects.Field(QStringLiteral("projectid"));
+    const int prjclass = projects.Field(QStringLiteral("prjclass"));
+    while (projects.Next())
+    {
+        // Classes without a row would be left out.
+        const int projectClass = CodeOf(projects.Value(prjclass));
+        if (!block.rows.contains(projectClass))
             continue;
-        const QVariant state = rows.Value(totalstate);
-        const QVariant local = rows.Value(totallocal);
-        const int col = YearColumn(rows.Value(year));
-        sheet.Add(7, row, state);
-        sheet.Add(13, row, local);
-        if (col != kNoRow)
+        for (const FundYear& year : funds.Of(projects.Value(projectid).toString()))
         {
-            if (block.put == Put::Add)
-            {
-                sheet.Add(col, row, state);
-                sheet.Add(col + 6, row, local);
-            }
-            else
-            {
-                sheet.Amount(col, row, state);
-                sheet.Amount(col + 6, row, local);
-            }
-        }
-        const int group = block.groupRows ? GroupRow(code) : kNoRow;
-        if (group != kNoRow)
-        {
-            if (col != kNoRow)
-            {
-                sheet.Add(col, group, state);
-                sheet.Add(col + 6, group, local);
-            }
-            sheet.Add(7, group, state);
-            sheet.Add(13, group, local);
+            Sums& sums = groups[{projectClass, NumberOf(year.year)}];
+            sums.state.Add(year.state);
+            sums.local.Add(year.local);
         }
     }
+    for (const auto& [key, sums] : groups)
+        PutYearRecord(sheet, block, key.first, key.second ? QVariant(*key.second) : QVariant(),
+                      sums.state.Result(), sums.local.Result());
 }
 
 void WriteSummaryBlock(Database& db, ReportSheet& sheet, const Block& block)
@@ -181,10 +238,18 @@ void WriteSummaryBlock(Database& db, ReportSheet& sheet, const Block& block)
 
 void WriteFundDetailSheet(Database& db, Workbook& workbook)
 {
+    WriteFundDetailSheet(db, YearlyFunds(db, QString()), workbook);
+}
+
+void WriteFundDetailSheet(Database& db, const YearlyFunds& funds, Workbook& workbook)
+{
     ReportSheet sheet(workbook, 1);
     for (std::size_t i = 0; i < std::size(kYearBlocks); ++i)
     {
-        WriteYearBlock(db, sheet, kYearBlocks[i]);
+        if (i == 0)
+            WriteClassYearBlock(db, funds, sheet, kYearBlocks[i]);
+        else
+            WriteYearBlock(db, sheet, kYearBlocks[i]);
         WriteSummaryBlock(db, sheet, kSummaryBlocks[i]);
     }
 }

@@ -287,8 +287,13 @@ Worksheet& XlsWorkbook::SheetAt(int index)
 void XlsWorkbook::SaveWorkbook(const QString& path)
 {
     const Content& content = Open();
+    // The stream is built in one allocation: growing a large buffer copies it each time.
+    qsizetype bound = content.stream.size() + content.strings.SavedSizeBound();
+    for (const Sheet& sheet : content.sheets)
+        if (sheet.worksheet)
+            bound += sheet.worksheet->SavedSizeBound();
     QByteArray out;
-    out.reserve(content.stream.size() + content.stream.size() / 4 + 4096);
+    out.reserve(bound);
     std::vector<qsizetype> boundSheetPos;
     content.SaveGlobals(out, boundSheetPos, content.CountLabelSst());
 

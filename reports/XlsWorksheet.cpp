@@ -332,6 +332,15 @@ void XlsWorksheet::AppendDimensions(QByteArray& out) const
     Biff::AppendRecord(out, Biff::kDimensions, data, 14);
 }
 
+qsizetype XlsWorksheet::SavedSizeBound() const
+{
+    // The template's records, a new INDEX and DIMENSIONS, and the cell table.
+    constexpr qsizetype kDimensions = 4 + 14;
+    const qsizetype records = qsizetype(m_records[m_last].End() - m_records[m_first].offset);
+    const qsizetype index = 4 + 16 + 4 * qsizetype(m_cells.BlockCount());
+    return records + index + kDimensions + m_cells.SavedSizeBound();
+}
+
 void XlsWorksheet::Save(QByteArray& out) const
 {
     qsizetype indexPos = -1;

@@ -33,6 +33,8 @@ public:
     // The number of cells that refer to a shared string.
     quint32 LabelSstCount() const { return m_cells.LabelSstCount(); }
 
+    // At least the bytes that Save appends.
+    qsizetype SavedSizeBound() const;
     // Appends the sheet's substream to out, which holds the workbook stream from offset 0.
     void Save(QByteArray& out) const;
 

@@ -1,5 +1,7 @@
 #include "reports/ReportRows.h"
+#include "reports/ReportWorkbook.h"
 #include "reports/ReportWriters.h"
+#include "services/Database.h"
 
 #include <algorithm>
 
@@ -15,9 +17,23 @@ YearlyFunds::YearlyFunds(Database& db, const QString& projectCondition)
     const int year = rows.Field(QStringLiteral("year"));
     const int state = rows.Field(QStringLiteral("state"));
     const int local = rows.Field(QStringLiteral("local"));
+    // An import writes the rows of a project one after the other: the project is looked up again
+    // only when it changes.
+    QString currentId;
+    QList<FundYear>* current = nullptr;
     while (rows.Next())
-        m_byProject[rows.Value(projectid).toString()].append(
-            FundYear{rows.Value(year), rows.Value(state), rows.Value(local)});
+    {
+        const QString id = rows.Value(projectid).toString();
+        if (current == nullptr || id != currentId)
+        {
+            current = &m_byProject[id];
+            currentId = id;
+            // An imported project has a row for each of the five plan years: one allocation each.
+            if (current->isEmpty())
+                current->reserve(5);
+        }
+        current->append(FundYear{rows.Value(year), rows.Value(state), rows.Value(local)});
+    }
 }
 
 const QList<FundYear>& YearlyFunds::Of(const QString& projectid) const
@@ -39,4 +55,15 @@ QList<FundYear> YearlyFunds::InYearOrder(const QString& projectid) const
                          return a.year.toDouble() < b.year.toDouble();
                      });
     return years;
+}
+
+PendingFunds ReadAllYearlyFunds(const Settings& settings)
+{
+    return std::async(std::launch::async,
+                      [&settings]
+                      {
+                          const std::unique_ptr<Database> db = OpenReportDatabase(settings, false);
+                          return std::make_shared<const YearlyFunds>(*db, QString());
+                      })
+        .share();
 }

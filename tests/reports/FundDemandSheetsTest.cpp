@@ -5,6 +5,7 @@
 #include "ReportDatabase.h"
 #include "XlsTestFiles.h"
 
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 namespace
@@ -59,6 +60,26 @@ TEST_F(FundDemandSheets, AttributeSheetSplitsDemandByUnitAndProjectClass)
     for (int row : {5, 7, 8, 9, 10})
         for (int col = 0; col < 40; ++col)
             EXPECT_FALSE(book.Written(0, col, row)) << "an attribute without projects: row " << row;
+}
+
+// The sheet's queries read a copy of the projects that lives as long as the sheet is written: the
+// same connection can write the sheet again, and sees the projects as they are then.
+TEST_F(FundDemandSheets, AttributeSheetCanBeWrittenTwiceOnOneConnection)
+{
+    data.AddUnit("A", "甲", 10, 11);
+    Project("A1", "A", 11, {0, 0, 0, 10});
+    auto db = data.Open();
+    WriteAttributeSheet(*db, book);
+    EXPECT_EQ(At(0, 2, 6), 10.0);
+    Project("A2", "A", 51, {0, 0, 0, 5});
+    FakeWorkbook again;
+    WriteAttributeSheet(*db, again);
+    EXPECT_EQ(again.Number(0, 2, 6), 15.0);
+    EXPECT_EQ(again.Number(0, 5, 6), 5.0) << "unit class 11, project class 5";
+    QSqlQuery& copies = db->Execute("select count(*) from sqlite_temp_master");
+    ASSERT_TRUE(copies.next());
+    EXPECT_EQ(copies.value(0).toInt(), 0) << "the copy goes with the sheet";
+    copies.finish();
 }
 
 class FundDetailSheet : public FundDemandSheets
@@ -147,6 +168,33 @@ TEST_F(FundDetailSheet, TemplateNumbersInAddedCellsArePartOfTheResult)
     EXPECT_EQ(At(1, 1, 4), 1004.0);
     EXPECT_EQ(At(1, 3, 5), 13.0);
     EXPECT_FALSE(book.Written(1, 1, 13)) << "no project of class 2";
+}
+
+// The class-and-year rows sum what the view funddetailall sums: every yearly row of a project of
+// that class, a row without a year in the all-years columns only, nothing of a row whose project
+// is unknown, and no cell for a sum of empty values.
+TEST_F(FundDetailSheet, ClassRowsSumEveryYearlyRowOfTheirProjects)
+{
+    data.AddFundYear("P1a", QVariant(), 100, 200);
+    data.AddFundYear("P1b", 2006, 0.5, 0.25);
+    data.AddFundYear("GHOST", 2006, 1000, 1000);
+    Project("P8", "U11", 81, {1, 1, 1, 3});
+    data.AddFundYear("P8", 2006, 77, 77);
+    Project("P2", "U11", 21, {1, 1, 1, 3});
+    data.AddFundYear("P2", 2007, QVariant(), QVariant());
+    Run();
+    const struct
+    {
+        int col;
+        double value;
+    } classOne[] = {{7, 116.5}, {8, 13.5}, {9, 3}, {13, 220.25}, {14, 16.25}, {15, 4}};
+    for (const auto& cell : classOne)
+        EXPECT_EQ(At(1, cell.col, 5), cell.value) << "class 1, column " << cell.col;
+    EXPECT_EQ(At(1, 7, 4), 125.5) << "classes 1 and 7";
+    EXPECT_EQ(At(1, 8, 4), 13.5);
+    EXPECT_EQ(At(1, 12, 4), 9.0);
+    for (int col = 7; col <= 18; ++col)
+        EXPECT_FALSE(book.Written(1, col, 13)) << "class 2 with empty yearly values, column " << col;
 }
 
 class SecuritySheet : public FundDemandSheets
@@ -270,6 +318,42 @@ TEST_F(FundDemandSheets, CollectionsSheetOfAnEmptyTableStaysUntouched)
     WriteCollectionsSheet(*db, book);
     EXPECT_TRUE(book.At(3).writes.empty());
 }
+
+// Two threads write the pieces of the workbook; a failure on either one, or in the count of the
+// lists that the other waits for, ends the workbook with that failure and leaves no thread behind.
+struct BrokenViewCase
+{
+    const char* name;
+    const char* view;
+    friend void PrintTo(const BrokenViewCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class FundDemandWithoutAView : public FundDemandSheets, public ::testing::WithParamInterface<BrokenViewCase>
+{
+};
+
+TEST_P(FundDemandWithoutAView, FailsWithTheQueryThatFailed)
+{
+    data.AddUnit("U", "某单位", 10, 11);
+    for (int type : {11, 21, 31, 41, 51, 61, 71})
+    {
+        const QString id = QStringLiteral("P%1").arg(type);
+        Project(id, "U", type, {1, 1, 1, 3});
+        data.AddFundYear(id, 2006, 1, 1);
+    }
+    data.Open()->Execute(QStringLiteral("drop view %1").arg(QString::fromLatin1(GetParam().view))).finish();
+    const QString message = ThrownMessage([&] { WriteFundDemandSummary(data.settings, book, sink); });
+    EXPECT_TRUE(message.startsWith("生成十一五资金需求汇总表失败:查询失败:")) << message.toStdString();
+    EXPECT_TRUE(message.contains(GetParam().view)) << message.toStdString();
+    EXPECT_TRUE(sink.messages.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Views, FundDemandWithoutAView,
+                         ::testing::Values(BrokenViewCase{"CountOfTheLists", "prjfund"},
+                                           BrokenViewCase{"FirstPiece", "funddetail1"},
+                                           BrokenViewCase{"AttributePiece", "zjzb"},
+                                           BrokenViewCase{"SecurityPiece", "corpsecurity"}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(FundDemandSheets, ProjectListsFollowTheCategoryOrderWithCode7Second)
 {

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
+
 namespace
 {
 struct AmountCase
@@ -80,6 +83,40 @@ TEST(CurrencyAmount, RoundsHalfToEvenOnTheDecimalValue)
     EXPECT_EQ(CurrencyAmount(-2.00015), -2.0002);
     EXPECT_EQ(CurrencyAmount(0.1 + 0.2), 0.3);
     EXPECT_EQ(CurrencyAmount(123456789012.34567), 123456789012.3457);
+}
+
+// A double read from the database keeps fifteen significant digits, however it was summed: the
+// quick answer for values that are already short decimals must agree with the full rounding.
+TEST(NumberOf, KeepsFifteenSignificantDigitsOfADouble)
+{
+    std::mt19937_64 random(2010);
+    std::uniform_int_distribution<qint64> cents(-999'999'999'999, 999'999'999'999);
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  1800.03,
+                                  0.1 + 0.2,
+                                  1e-7,
+                                  123456789012.3456,
+                                  99999999999.99995,
+                                  1e15 / 10000.0,
+                                  9.99999999999999e14,
+                                  4503599627370496.5,
+                                  -2.00015};
+    for (int i = 0; i < 20000; ++i)
+    {
+        const qint64 amount = cents(random) >> (random() % 40);
+        values.push_back(double(amount) / 100.0);
+        values.push_back(double(amount) / 10000.0);
+        values.push_back(double(amount) / 100.0 + 0.07 + double(amount % 997) / 100.0);
+        values.push_back(double(amount) * 1e-9);
+    }
+    for (const double value : values)
+    {
+        const double expected = QString::number(value, 'g', 15).toDouble();
+        const std::optional<double> number = NumberOf(QVariant(value));
+        ASSERT_TRUE(number.has_value());
+        ASSERT_EQ(*number, expected) << QString::number(value, 'g', 17).toStdString();
+    }
 }
 
 TEST(AddToCell, AddsToTheTemplateNumberAndToEarlierAdds)

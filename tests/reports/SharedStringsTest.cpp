@@ -113,6 +113,25 @@ TEST_F(SharedStringsOfATemplate, AddsEachPlainTextOnceAndKeepsTemplateIndices)
     EXPECT_EQ(m_strings.Text(0), richText);
 }
 
+// The saved workbook stream is reserved from this bound in one piece: the rich entries, split
+// across CONTINUE records, and many added texts of every width must fit in it.
+TEST_F(SharedStringsOfATemplate, SavedSizeBoundHoldsTheTableAsSaved)
+{
+    QRandomGenerator random(2010);
+    for (int i = 0; i < 3000; ++i)
+    {
+        QString text;
+        const int length = 1 + int(random.bounded(300));
+        for (int k = 0; k < length; ++k)
+            text += random.bounded(2) == 0 ? QChar(u'a' + random.bounded(26))
+                                           : QChar(0x4E00 + random.bounded(500));
+        m_strings.Add(text);
+    }
+    const qsizetype saved = SaveAfterGlobalsStart(m_strings, 5000).size();
+    EXPECT_GE(m_strings.SavedSizeBound(), saved);
+    EXPECT_LE(m_strings.SavedSizeBound(), saved + saved / 8) << "a bound far above the size wastes memory";
+}
+
 // Random texts of 1 to 1000 characters, Latin-1 or CJK or both, break across records in every
 // possible place; each must come back whole from a saved and reopened workbook.
 class SharedStringsInAWorkbook : public WorkbookFill

@@ -1,4 +1,5 @@
 #include "reports/XlsWorkbook.h"
+#include "reports/XlsWorksheet.h"
 
 #include "BiffVerifier.h"
 #include "XlsTestFiles.h"
@@ -90,6 +91,28 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Splitting MULRK and MULBLANK records on load lets a write land in their middle; writing a cell
 // twice leaves one cell.
+// The saved workbook stream is reserved from each sheet's bound in one piece: a sheet with its
+// template cells, thousands of new rows of numbers and texts, and cells written over must fit.
+TEST_F(XlsWorkbookFill, SavedSizeBoundHoldsTheSheetAsSaved)
+{
+    for (int index = 0; index < 5; ++index)
+    {
+        auto& sheet = dynamic_cast<XlsWorksheet&>(Open(TemplateFile("十一五资金需求汇总表.xls"), index));
+        for (int row = 2; row < 3000; row += 1 + row % 3)
+            for (int col = row % 5; col < 40; col += 1 + col % 4)
+            {
+                if ((row + col) % 7 == 0)
+                    sheet.WriteText(col, row, 0, QStringLiteral("第%1行").arg(row));
+                else
+                    sheet.WriteNumber(col, row, 0, row / 7.0 + col); // not an RK value
+            }
+        QByteArray saved;
+        sheet.Save(saved);
+        EXPECT_GE(sheet.SavedSizeBound(), saved.size()) << "sheet " << index;
+        EXPECT_LE(sheet.SavedSizeBound(), saved.size() + saved.size() / 2) << "sheet " << index;
+    }
+}
+
 TEST_F(XlsWorkbookFill, OverwritesInsideMultipleCellRecordsAndKeepsTheNeighbours)
 {
     Worksheet& sheet = Open(TestDataFile("libreoffice-formulas.xls"));
