@@ -1,19 +1,22 @@
 #include "import/DocumentPrefetcher.h"
 
-#include <QSet>
-
 #include <libxml/parser.h>
 
 #include <algorithm>
 #include <new>
 
-DocumentPrefetcher::DocumentPrefetcher(const QString& folder, const QStringList& names, std::size_t ahead)
+DocumentPrefetcher::DocumentPrefetcher(const QString& folder, const QStringList& names, std::size_t ahead,
+                                       int loaders)
     : m_folder(folder), m_names(names), m_ahead(ahead < 2 ? 2 : ahead),
       m_wakeAt(std::min<std::size_t>(4, m_ahead))
 {
     // libxml2 sets up its globals once, on the first thread that asks.
     xmlInitParser();
-    m_thread = std::thread(&DocumentPrefetcher::Run, this);
+    loaders = std::max(1, loaders);
+    m_spent.resize(std::size_t(loaders));
+    m_running = loaders;
+    for (int loader = 0; loader < loaders; ++loader)
+        m_threads.emplace_back(&DocumentPrefetcher::Run, this, loader);
 }
 
 DocumentPrefetcher::~DocumentPrefetcher()
@@ -23,72 +26,102 @@ DocumentPrefetcher::~DocumentPrefetcher()
         m_stop = true;
     }
     m_changed.notify_all();
-    m_thread.join();
+    for (std::thread& thread : m_threads)
+        thread.join();
 }
 
 DocumentPrefetcher::Loaded DocumentPrefetcher::Next()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (m_ready.empty() && !m_finished)
+    auto readyInOrder = [this]
+    {
+        std::size_t ready = 0;
+        while (ready < m_window.size() && m_window[ready].ready)
+            ++ready;
+        return ready;
+    };
+    const bool pastFailure = m_failedAt >= 0 && m_given > m_failedAt;
+    if (!pastFailure && (m_window.empty() || !m_window.front().ready) && m_running > 0)
     {
         // Woken when a few files are ready rather than each one: a wake-up costs about as much as
         // the loading of a small file.
         m_batchWaiting = true;
-        m_changed.wait(lock, [this] { return m_ready.size() >= m_wakeAt || m_finished; });
+        m_changed.wait(lock, [&] { return readyInOrder() >= m_wakeAt || m_running == 0; });
         m_batchWaiting = false;
     }
-    if (m_ready.empty())
+    if (pastFailure || m_window.empty() || !m_window.front().ready)
     {
         // Asked past the end, or past a file that could not be loaded: no wait for a file that never comes.
         Loaded none;
         none.error = QStringLiteral("无法打开指定文件");
         return none;
     }
-    Loaded loaded = std::move(m_ready.front());
-    m_ready.pop_front();
-    // The loader refills from half full, so it is woken once per half queue, not per file.
-    const bool wakeLoader = m_ready.size() == m_ahead / 2;
+    Loaded loaded = std::move(m_window.front().loaded);
+    m_window.pop_front();
+    ++m_given;
+    // The loaders refill from half full, so they are woken once per half window, not per file.
+    const bool wakeLoaders = m_window.size() == m_ahead / 2;
     lock.unlock();
-    if (wakeLoader)
+    if (wakeLoaders)
         m_changed.notify_all();
     return loaded;
 }
 
-void DocumentPrefetcher::Recycle(XmlDocument document)
+void DocumentPrefetcher::Recycle(Loaded loaded)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_finished)
-        m_spent.push_back(std::move(document));
-    // else it is freed here on leaving: no thread is left to take it
+    LearnPaths(loaded.document);
+    if (m_running > 0 && loaded.loader >= 0 && std::size_t(loaded.loader) < m_spent.size())
+        m_spent[std::size_t(loaded.loader)].push_back(std::move(loaded.document));
+    // else it is freed here on leaving: no loader is left to take it
 }
 
-void DocumentPrefetcher::Run()
+void DocumentPrefetcher::LearnPaths(const XmlDocument& document)
 {
-    LoadAll();
+    for (const QString& path : document.UnpreparedPaths())
+        if (!m_knownPaths.contains(path))
+        {
+            m_knownPaths.insert(path);
+            m_paths.append(path);
+        }
+}
+
+void DocumentPrefetcher::Run(int loader)
+{
+    LoadAll(loader);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_finished = true;
+        --m_running;
     }
     m_changed.notify_all();
 }
 
-void DocumentPrefetcher::LoadAll()
+void DocumentPrefetcher::LoadAll(int loader)
 {
     std::vector<XmlDocument> spent;
-    // The paths the batch read from the documents it finished with: every later document has
-    // their texts looked up here, off the batch's thread.
-    QStringList paths;
-    QSet<QString> known;
-    for (const QString& name : std::as_const(m_names))
+    for (;;)
     {
-        for (const XmlDocument& document : spent)
-            for (const QString& path : document.UnpreparedPaths())
-                if (!known.contains(path))
-                {
-                    known.insert(path);
-                    paths.append(path);
-                }
+        qsizetype index = 0;
+        QStringList paths;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_changed.wait(lock,
+                           [this]
+                           {
+                               return m_stop || m_failedAt >= 0 || m_claimed == m_names.size() ||
+                                      std::size_t(m_claimed - m_given) < m_ahead;
+                           });
+            if (m_stop || m_failedAt >= 0 || m_claimed == m_names.size())
+                return;
+            index = m_claimed++;
+            m_window.emplace_back();
+            paths = m_paths; // shared, not copied
+            spent.swap(m_spent[std::size_t(loader)]);
+        }
         spent.clear(); // the documents the batch finished with, freed outside the lock
+
+        // at() reads without detaching the list the loaders share.
+        const QString& name = m_names.at(index);
         Loaded loaded;
         // An exception must not leave this thread: it would end the program without a summary.
         try
@@ -110,20 +143,26 @@ void DocumentPrefetcher::LoadAll()
             loaded.error = QStringLiteral("无法打开指定文件") + m_folder + name + QLatin1Char('\n') +
                            QString::fromLocal8Bit(error.what());
         }
+        loaded.loader = loader;
 
-        std::unique_lock<std::mutex> lock(m_mutex);
-        if (m_ready.size() >= m_ahead)
-            m_changed.wait(lock, [this] { return m_stop || m_ready.size() <= m_ahead / 2; });
-        if (m_stop)
-            return;
-        const bool failed = !loaded.error.isEmpty();
-        m_ready.push_back(std::move(loaded));
-        const bool wakeBatch = m_batchWaiting && m_ready.size() >= m_wakeAt;
-        spent.swap(m_spent);
-        lock.unlock();
+        bool wakeBatch = false;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            // The batch stops at a file that cannot be loaded: nothing after it is claimed.
+            if (!loaded.error.isEmpty() && (m_failedAt < 0 || index < m_failedAt))
+                m_failedAt = index;
+            Slot& slot = m_window[std::size_t(index - m_given)];
+            slot.loaded = std::move(loaded);
+            slot.ready = true;
+            if (m_batchWaiting)
+            {
+                std::size_t ready = 0;
+                while (ready < m_window.size() && m_window[ready].ready)
+                    ++ready;
+                wakeBatch = ready >= m_wakeAt || m_failedAt >= 0 || m_claimed == m_names.size();
+            }
+        }
         if (wakeBatch)
             m_changed.notify_all();
-        if (failed)
-            return; // the batch ends at a file that cannot be loaded
     }
 }

@@ -2,6 +2,7 @@
 
 #include "services/XmlAccess.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -11,20 +12,23 @@
 #include <thread>
 #include <vector>
 
-// Reads and parses the files of a batch a few files ahead on a second thread, so the database
-// work of one file overlaps the loading of the next. Loading has no side effects; the batch
-// still takes the files in order and decides everything on its own thread.
+// Reads and parses the files of a batch a few files ahead on loading threads of its own, so the
+// database work of one file overlaps the loading of the next ones. Loading has no side effects;
+// the batch still takes the files in list order and decides everything on its own thread.
 class DocumentPrefetcher
 {
 public:
     struct Loaded
     {
         XmlDocument document;
-        QString error; // GetXmlError() of the load
+        QString error;   // GetXmlError() of the load
+        int loader = -1; // the thread that loaded it, which also frees it
     };
 
-    // Loads folder + each name; the list is shared, not copied, so memory stays flat for long batches.
-    DocumentPrefetcher(const QString& folder, const QStringList& names, std::size_t ahead = 16);
+    // Loads folder + each name; the list is shared, not copied, so memory stays flat for long
+    // batches. Loading parses more than the batch's database work costs: two threads keep pace.
+    DocumentPrefetcher(const QString& folder, const QStringList& names, std::size_t ahead = 16,
+                       int loaders = 2);
     ~DocumentPrefetcher();
     DocumentPrefetcher(const DocumentPrefetcher&) = delete;
     DocumentPrefetcher& operator=(const DocumentPrefetcher&) = delete;
@@ -32,24 +36,37 @@ public:
     // The next file in list order; waits for it when it is not loaded yet. Past the last file, or
     // past one that failed to load, it gives a load error at once.
     Loaded Next();
-    // Hands a document the batch is done with back to the loading thread, which frees it: the
-    // memory came from that thread's allocator, and freeing it here would contend for its lock.
-    void Recycle(XmlDocument document);
+    // Hands a document the batch is done with back to the thread that loaded it, which frees it:
+    // the memory came from that thread's allocator, and freeing it here would contend for its
+    // lock. The paths the batch read from it are looked up ahead in later documents.
+    void Recycle(Loaded loaded);
 
 private:
-    void Run();
-    void LoadAll();
+    struct Slot
+    {
+        bool ready = false;
+        Loaded loaded;
+    };
+    void Run(int loader);
+    void LoadAll(int loader);
+    // Under the lock: takes in the paths the batch read from a spent document.
+    void LearnPaths(const XmlDocument& document);
 
     QString m_folder;
     QStringList m_names;
     std::size_t m_ahead;
+    std::size_t m_wakeAt; // files ready in order before a waiting batch is woken
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<Loaded> m_ready;
-    std::vector<XmlDocument> m_spent; // recycled, to be freed by the loading thread
-    std::size_t m_wakeAt;             // files ready before a waiting batch is woken
-    bool m_batchWaiting = false;      // the batch waits for m_wakeAt files, or the end
+    std::deque<Slot> m_window; // the files from m_given on that a loader has claimed
+    qsizetype m_given = 0;     // files handed to the batch
+    qsizetype m_claimed = 0;   // files claimed by a loader
+    qsizetype m_failedAt = -1; // the first file that failed to load: none after it is given
+    bool m_batchWaiting = false;
+    std::vector<std::vector<XmlDocument>> m_spent; // per loader, to be freed by it
+    QStringList m_paths;                           // absolute paths the batch reads, looked up ahead
+    QSet<QString> m_knownPaths;
     bool m_stop = false;
-    bool m_finished = false;
-    std::thread m_thread;
+    int m_running = 0; // loaders not yet finished
+    std::vector<std::thread> m_threads;
 };

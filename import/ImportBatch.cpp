@@ -210,7 +210,7 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
                 ok = false; // the engine ended the transaction: the group's commit reports it
             }
             group.append({name, ok && !(kind.KeyRequired() && key.isEmpty())});
-            loader.Recycle(std::move(loaded.document));
+            loader.Recycle(std::move(loaded));
             if (group.size() >= kGroupFiles || groupTimer.elapsed() >= kGroupMilliseconds ||
                 !db->InTransaction())
                 commitGroup();
@@ -278,7 +278,7 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
 
         settle(name, ok && !(kind.KeyRequired() && key.isEmpty()));
         startMoves();
-        loader.Recycle(std::move(loaded.document));
+        loader.Recycle(std::move(loaded));
     }
     commitGroup();
     db.reset();

@@ -387,3 +387,35 @@ TEST(DocumentPrefetcher, GivesLoadErrorsInsteadOfWaitingPastTheEnd)
     EXPECT_TRUE(loader.Next().error.startsWith(QStringLiteral("无法打开指定文件") + bad + QLatin1Char('\n')));
     EXPECT_FALSE(loader.Next().error.isEmpty()); // the loader stopped at the bad file
 }
+
+// Several loaders read ahead at once; the batch still gets every file once, in list order, with
+// its own texts, whether they were looked up ahead or when asked.
+class PrefetchOrder : public ::testing::TestWithParam<int>
+{
+};
+
+TEST_P(PrefetchOrder, GivesEveryFileOnceInListOrder)
+{
+    TempDatabase temp;
+    QStringList names;
+    for (int i = 0; i < 300; ++i)
+    {
+        names.append(QStringLiteral("f%1.dw").arg(i, 3, 10, QLatin1Char('0')));
+        temp.WriteFile(QStringLiteral("in/") + names.last(),
+                       "<CorpInfo><Basic><CorpID>U" + QByteArray::number(i) + "</CorpID></Basic></CorpInfo>");
+    }
+    DocumentPrefetcher loader(temp.settings.ImportPath, names, 8, GetParam());
+    for (int i = 0; i < names.size(); ++i)
+    {
+        DocumentPrefetcher::Loaded loaded = loader.Next();
+        ASSERT_EQ(loaded.error, QString()) << i;
+        ASSERT_EQ(GetNodeText(loaded.document.Root(), QStringLiteral("//CorpInfo/Basic/CorpID")),
+                  QStringLiteral("U%1").arg(i));
+        loader.Recycle(std::move(loaded));
+    }
+    EXPECT_FALSE(loader.Next().error.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(DocumentPrefetcher, PrefetchOrder, ::testing::Values(1, 2, 3),
+                         [](const ::testing::TestParamInfo<int>& param)
+                         { return std::to_string(param.param) + "Loaders"; });
