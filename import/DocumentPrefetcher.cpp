@@ -1,5 +1,7 @@
 #include "import/DocumentPrefetcher.h"
 
+#include "services/BackgroundThread.h"
+
 #include <libxml/parser.h>
 
 #include <algorithm>
@@ -88,6 +90,7 @@ void DocumentPrefetcher::LearnPaths(const XmlDocument& document)
 
 void DocumentPrefetcher::Run(int loader)
 {
+    YieldToForegroundWork();
     LoadAll(loader);
     {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -8,6 +8,7 @@
 #include "services/MessageSink.h"
 #include "services/PathAttributes.h"
 #include "services/Settings.h"
+#include "services/WalCheckpointer.h"
 #include "services/XmlAccess.h"
 
 #include <QElapsedTimer>
@@ -83,11 +84,18 @@ constexpr qint64 kGroupMilliseconds = 1000;
 
 BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& settings, MessageSink& sink)
 {
+    // Loading needs no database: the first files are ready by the time it is open.
+    const QString folder = WithTrailingSlash(files.folder);
+    const QStringList names = files.distinct ? files.names : DistinctFiles(folder, files.names);
+    DocumentPrefetcher loader(folder, names);
+
     std::unique_ptr<Database> db = OpenDatabase(settings);
     db->SetUpForBatch();
+    std::optional<WalCheckpointer> checkpointer;
+    if (db->Kind() == Engine::SQLite)
+        checkpointer.emplace(settings);
     kind.LoadDictionaries(*db, sink);
 
-    const QString folder = WithTrailingSlash(files.folder);
     const QString& localPath = settings.LocalPath;
     const bool moveFiles = !localPath.isEmpty() && PathAttributes(localPath) >= 0 &&
                            !IsSameFolder(folder.isEmpty() ? QStringLiteral(".") : folder, localPath);
@@ -99,9 +107,6 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
                   entry.reason);
         ++counts.failed;
     }
-
-    const QStringList names = files.distinct ? files.names : DistinctFiles(folder, files.names);
-    DocumentPrefetcher loader(folder, names);
 
     std::optional<MoveQueue> mover;
     if (moveFiles)
@@ -156,6 +161,8 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
         }
         group.clear();
         startMoves();
+        if (checkpointer && failure.isEmpty())
+            checkpointer->Request();
     };
     // The embedded engine commits files in groups. A server commits each file by itself: another
     // operator's transaction may make it undo one, which is then run again alone.
@@ -281,6 +288,7 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
         loader.Recycle(std::move(loaded));
     }
     commitGroup();
+    checkpointer.reset();
     db.reset();
     sink.Progress(QString(), total, total);
 

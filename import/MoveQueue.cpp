@@ -2,6 +2,7 @@
 
 #include "import/FileList.h"
 #include "import/FileMove.h"
+#include "services/BackgroundThread.h"
 #include "services/CorvaneError.h"
 #include "services/PathAttributes.h"
 
@@ -107,6 +108,7 @@ MoveQueue::Result MoveQueue::Finish()
 
 void MoveQueue::Run()
 {
+    YieldToForegroundWork();
     m_companions = CompanionCandidates(m_folder.isEmpty() ? QStringLiteral(".") : m_folder);
     const FolderPair folders(m_folder, m_localPath);
     auto move = [&](const QString& name)
