@@ -37,7 +37,7 @@ format-check: deps
 	@git ls-files '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
 
 asan: deps
-	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug \
+	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DUSE_MIMALLOC=OFF \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer" >/dev/null
 	@cmake --build build-asan -j $(JOBS)
 	@cd build-asan && ctest --output-on-failure -j $(JOBS)

@@ -11,7 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 flags="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g -O1"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DUSE_MIMALLOC=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DBUILD_TESTS=OFF -DBUILD_FUZZERS=ON -DCMAKE_CXX_FLAGS="$flags" >/dev/null
 cmake --build "$build" -j "$(nproc)" --target fuzz_import fuzz_workbook corvane-samples
 
