@@ -91,9 +91,8 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
 
     std::unique_ptr<Database> db = OpenDatabase(settings);
     db->SetUpForBatch();
-    std::optional<WalCheckpointer> checkpointer;
-    if (db->Kind() == Engine::SQLite)
-        checkpointer.emplace(settings);
+    // Ended before the batch's connection, which then has little of the log left to copy.
+    std::optional<WalCheckpointer> checkpointer(std::in_place, settings);
     kind.LoadDictionaries(*db, sink);
 
     const QString& localPath = settings.LocalPath;
@@ -161,7 +160,7 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
         }
         group.clear();
         startMoves();
-        if (checkpointer && failure.isEmpty())
+        if (failure.isEmpty())
             checkpointer->Request();
     };
     // The embedded engine commits files in groups. A server commits each file by itself: another
