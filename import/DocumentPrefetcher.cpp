@@ -35,20 +35,13 @@ DocumentPrefetcher::~DocumentPrefetcher()
 DocumentPrefetcher::Loaded DocumentPrefetcher::Next()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    auto readyInOrder = [this]
-    {
-        std::size_t ready = 0;
-        while (ready < m_window.size() && m_window[ready].ready)
-            ++ready;
-        return ready;
-    };
     const bool pastFailure = m_failedAt >= 0 && m_given > m_failedAt;
     if (!pastFailure && (m_window.empty() || !m_window.front().ready) && m_running > 0)
     {
         // Woken when a few files are ready rather than each one: a wake-up costs about as much as
         // the loading of a small file.
         m_batchWaiting = true;
-        m_changed.wait(lock, [&] { return readyInOrder() >= m_wakeAt || m_running == 0; });
+        m_changed.wait(lock, [this] { return ReadyInOrder() >= m_wakeAt || m_running == 0; });
         m_batchWaiting = false;
     }
     if (pastFailure || m_window.empty() || !m_window.front().ready)
@@ -67,6 +60,14 @@ DocumentPrefetcher::Loaded DocumentPrefetcher::Next()
     if (wakeLoaders)
         m_changed.notify_all();
     return loaded;
+}
+
+std::size_t DocumentPrefetcher::ReadyInOrder() const
+{
+    std::size_t ready = 0;
+    while (ready < m_window.size() && m_window[ready].ready)
+        ++ready;
+    return ready;
 }
 
 void DocumentPrefetcher::Recycle(Loaded loaded)
@@ -157,13 +158,8 @@ void DocumentPrefetcher::LoadAll(int loader)
             Slot& slot = m_window[std::size_t(index - m_given)];
             slot.loaded = std::move(loaded);
             slot.ready = true;
-            if (m_batchWaiting)
-            {
-                std::size_t ready = 0;
-                while (ready < m_window.size() && m_window[ready].ready)
-                    ++ready;
-                wakeBatch = ready >= m_wakeAt || m_failedAt >= 0 || m_claimed == m_names.size();
-            }
+            wakeBatch = m_batchWaiting &&
+                        (ReadyInOrder() >= m_wakeAt || m_failedAt >= 0 || m_claimed == m_names.size());
         }
         if (wakeBatch)
             m_changed.notify_all();

@@ -49,6 +49,8 @@ private:
     };
     void Run(int loader);
     void LoadAll(int loader);
+    // Under the lock: how many files from the front of the window are loaded, with no gap.
+    std::size_t ReadyInOrder() const;
     // Under the lock: takes in the paths the batch read from a spent document.
     void LearnPaths(const XmlDocument& document);
 
