@@ -12,6 +12,7 @@
 #include "services/XmlAccess.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QThread>
 #include <QVector>
 
@@ -76,6 +77,23 @@ QString UnmovedFilesText(const QStringList& unmoved, const QString& firstReason,
             QStringLiteral("\n……另有") + QString::number(unmoved.size() - kNamed) + QStringLiteral("个文件");
     return text + QStringLiteral("\n原因:") + firstReason;
 }
+// The names of the list that are the database file of these settings or one of its companions
+// (-wal, -shm, -journal), when the list's folder is the database's.
+QStringList DatabaseFilesIn(const QString& folder, const QStringList& names, const Settings& settings)
+{
+    if (IsServerDataSource(settings.DataSource))
+        return {};
+    const QFileInfo database(DatabasePath(settings));
+    if (!IsSameFolder(folder.isEmpty() ? QStringLiteral(".") : folder, database.absolutePath()))
+        return {};
+    QStringList own;
+    for (const QString& suffix :
+         {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")})
+        if (names.contains(database.fileName() + suffix))
+            own.append(database.fileName() + suffix);
+    return own;
+}
+
 // A commit per file writes most B-tree pages again for every file; a group shares them. A crash
 // loses at most one group's work, and its files are still in the import folder.
 constexpr qsizetype kGroupFiles = 500;
@@ -86,7 +104,12 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
 {
     // Loading needs no database: the first files are ready by the time it is open.
     const QString folder = WithTrailingSlash(files.folder);
-    const QStringList names = files.distinct ? files.names : DistinctFiles(folder, files.names);
+    QStringList names = files.distinct ? files.names : DistinctFiles(folder, files.names);
+    // Reading the database as a report file would close a descriptor of it, and with it the
+    // locks of every connection this program holds on it.
+    const QStringList ownFiles = DatabaseFilesIn(folder, names, settings);
+    for (const QString& own : ownFiles)
+        names.removeAll(own);
     DocumentPrefetcher loader(folder, names);
 
     std::unique_ptr<Database> db = OpenDatabase(settings);
@@ -100,6 +123,12 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
                            !IsSameFolder(folder.isEmpty() ? QStringLiteral(".") : folder, localPath);
 
     BatchCounts counts;
+    for (const QString& own : ownFiles)
+    {
+        sink.Show(QStringLiteral("不是") + DescribeRoot(kind.RootName()) + QStringLiteral(":") + folder +
+                  own + QStringLiteral("\n这是本程序的数据库文件"));
+        ++counts.failed;
+    }
     for (const UnreadableFile& entry : files.unreadable)
     {
         sink.Show(QStringLiteral("无法打开指定文件") + folder + entry.name + QLatin1Char('\n') +
@@ -136,6 +165,13 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
     };
     QVector<Pending> group;
     QElapsedTimer groupTimer;
+    // A failure that every later file would meet too (disk full, read-only or damaged database)
+    // ends the batch with one message instead of one per file.
+    auto stopForDatabase = [&](const QString& name, const QString& failure)
+    {
+        sink.Show(QStringLiteral("导入停止于") + folder + name + QStringLiteral(":") + failure);
+        counts.stopped = true;
+    };
     // Files move only after their rows are committed; a failed commit fails every file of the
     // group, and they all stay.
     auto commitGroup = [&]
@@ -151,6 +187,14 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
         {
             failure = error.Message();
             db->Rollback();
+        }
+        if (!failure.isEmpty() && db->Unusable())
+        {
+            if (!counts.stopped)
+                stopForDatabase(group.first().name, failure);
+            counts.failed += int(group.size());
+            group.clear();
+            return;
         }
         for (const Pending& file : std::as_const(group))
         {
@@ -195,7 +239,17 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
             {
                 // The write lock is taken before the first row, so a busy database leaves nothing half
                 // written.
-                if (!db->TryBeginWrite())
+                bool begun = false;
+                try
+                {
+                    begun = db->TryBeginWrite();
+                }
+                catch (const CorvaneError& error)
+                {
+                    stopForDatabase(name, error.Message());
+                    break;
+                }
+                if (!begun)
                 {
                     sink.Show(QStringLiteral("数据库正被其他程序使用") + DatabasePath(settings));
                     counts.stopped = true;
@@ -204,22 +258,34 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
                 groupTimer.start();
             }
             bool ok = false;
+            HeldMessages held(sink);
             try
             {
                 Savepoint file(*db, QStringLiteral("import_file"));
                 // What the sections wrote is kept even when a later one failed.
-                ok = kind.ImportDocument(*db, root, key, sink);
-                file.Release();
+                ok = kind.ImportDocument(*db, root, key, held);
+                if (!db->Unusable())
+                    file.Release();
             }
             catch (const CorvaneError&)
             {
                 ok = false; // the engine ended the transaction: the group's commit reports it
             }
+            if (db->Unusable())
+            {
+                // The sections' messages would say the same for this file and every later one.
+                ++counts.failed;
+                stopForDatabase(name, db->LastFailure());
+                break;
+            }
+            held.Deliver();
             group.append({name, ok && !(kind.KeyRequired() && key.isEmpty())});
             loader.Recycle(std::move(loaded));
             if (group.size() >= kGroupFiles || groupTimer.elapsed() >= kGroupMilliseconds ||
                 !db->InTransaction())
                 commitGroup();
+            if (counts.stopped)
+                break;
             continue;
         }
 
@@ -257,7 +323,7 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
                 held.Show(QStringLiteral("保存") + name + QStringLiteral("的数据失败:") + error.Message());
                 ok = false;
             }
-            if (db->ConnectionLost())
+            if (db->ConnectionLost() || db->Unusable())
                 break;
             if (!ok && db->ConflictFailed() && attempt < kMaxAttempts)
             {
@@ -279,6 +345,12 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
             // gives the same rows.
             sink.Show(QStringLiteral("与数据库的连接已断开，导入停止于") + folder + name +
                       QStringLiteral(":") + db->LastFailure());
+            counts.stopped = true;
+            break;
+        }
+        if (db->Unusable())
+        {
+            stopForDatabase(name, db->LastFailure());
             break;
         }
 
@@ -286,6 +358,7 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
         startMoves();
         loader.Recycle(std::move(loaded));
     }
+    // Also after a stop: the files of the group so far are whole, and their rows are kept.
     commitGroup();
     checkpointer.reset();
     db.reset();

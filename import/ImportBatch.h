@@ -62,7 +62,8 @@ struct BatchCounts
 {
     int imported = 0;
     int failed = 0;
-    // The batch ended before its last file: a file could not be loaded, or the database was busy.
+    // The batch ended before its last file: a file could not be loaded, the database was busy or
+    // could take no more, or the connection to the server was lost.
     bool stopped = false;
 };
 
@@ -77,6 +78,9 @@ struct BatchCounts
 //   group; they count as failed and stay.
 // - A file whose root element is not the kind's shows "不是" + the kind's description + ":" +
 //   path, a line break and what it is; it counts as failed, writes nothing and stays.
+// - A failure that would fail every later file as well (disk full, database read-only, damaged
+//   or gone) shows "导入停止于" + path + ":" + what is wrong with the database, once, and ends the
+//   batch; the files committed before it are moved, the rest stay.
 // - When another program holds the database for writing past a short wait, the batch shows
 //   "数据库正被其他程序使用" + path once and ends; the file in hand stays and wrote nothing.
 // - A move that fails leaves the file where it was (its rows stay; it counts as imported); the

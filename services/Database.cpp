@@ -150,6 +150,42 @@ QString DescribeError(const QSqlError& error)
         text = error.text().trimmed();
     return text.isEmpty() ? QStringLiteral("数据库操作失败") : text;
 }
+
+// What went wrong with the database file itself, in the operator's words and with what to do
+// about it; empty for a failure of one statement.
+QString DescribeFileFailure(int code, const QString& database)
+{
+    switch (code)
+    {
+    case SQLITE_READONLY:
+        return QStringLiteral("数据库文件只读，无法写入:") + database +
+               QStringLiteral("\n请确认该文件和它所在的文件夹允许写入");
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("无法打开数据库文件:") + database +
+               QStringLiteral("\n请确认文件还在，且它所在的文件夹允许读写");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("数据库文件已损坏:") + database + QStringLiteral("\n请换用备份的数据库文件");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("数据库正被其他程序使用") + database +
+               QStringLiteral("\n请等其他程序完成后再试");
+    case SQLITE_FULL:
+        return QStringLiteral("磁盘已满，无法写入数据库:") + database +
+               QStringLiteral("\n请腾出磁盘空间后再试");
+    case SQLITE_IOERR:
+        return QStringLiteral("读写数据库文件出错:") + database + QStringLiteral("\n请检查磁盘");
+    default:
+        return QString();
+    }
+}
+
+// Failures after which every later write fails too: the batch stops rather than repeat them.
+bool LeavesFileUnusable(int code)
+{
+    return code == SQLITE_READONLY || code == SQLITE_CANTOPEN || code == SQLITE_CORRUPT ||
+           code == SQLITE_NOTADB || code == SQLITE_FULL || code == SQLITE_IOERR;
+}
 } // namespace
 
 QString DescribeSqlError(const QSqlQuery& query)
@@ -176,6 +212,7 @@ Database::Database(const ConnectionTarget& target) : m_name(NextConnectionName()
 void Database::Open(const ConnectionTarget& target)
 {
     m_engine = target.driver == QLatin1String("QPSQL") ? Engine::PostgreSQL : Engine::SQLite;
+    m_shownName = target.shownName;
     m_db = QSqlDatabase::addDatabase(target.driver, m_name);
     m_db.setDatabaseName(target.databaseName);
     if (!target.host.isEmpty())
@@ -204,7 +241,8 @@ void Database::Open(const ConnectionTarget& target)
 
 QString Database::NoteFailure(const QSqlError& error)
 {
-    if (m_engine == Engine::PostgreSQL)
+    if (m_engine == Engine::SQLite)
+        return NoteSqliteFailure(error.nativeErrorCode().toInt() & 0xff, DescribeError(error));
     {
         // Every error the server reports carries its SQLSTATE; one without comes from the client
         // library itself, which has lost the server. Class 40 ends a transaction because of
@@ -213,9 +251,26 @@ QString Database::NoteFailure(const QSqlError& error)
         m_conflict = m_conflict || state == QLatin1String("40001") || state == QLatin1String("40P01");
         m_connectionLost = m_connectionLost || state.isEmpty() || state.startsWith(QLatin1String("08")) ||
                            state.startsWith(QLatin1String("57P"));
+        // 53: out of disk or memory; 25006: a read-only server; XX001/XX002: damaged data.
+        m_unusable = m_unusable || state.startsWith(QLatin1String("53")) || state == QLatin1String("25006") ||
+                     state == QLatin1String("XX001") || state == QLatin1String("XX002");
     }
     m_lastFailure = DescribeError(error);
     return m_lastFailure;
+}
+
+QString Database::NoteSqliteFailure(int code, const QString& description)
+{
+    m_lastCode = code;
+    m_unusable = m_unusable || LeavesFileUnusable(code);
+    const QString own = DescribeFileFailure(code, m_shownName);
+    m_lastFailure = own.isEmpty() ? description : own;
+    return m_lastFailure;
+}
+
+QString Database::NoteNativeFailure()
+{
+    return NoteSqliteFailure(sqlite3_extended_errcode(m_native) & 0xff, NativeError(m_native));
 }
 
 Database::~Database()
@@ -334,7 +389,7 @@ sqlite3_stmt* Database::NativeStatement(const QString& sql)
     if (sqlite3_prepare_v3(m_native, text.constData(), int(text.size()), SQLITE_PREPARE_PERSISTENT,
                            &statement, nullptr) != SQLITE_OK)
     {
-        const QString description = m_lastFailure = NativeError(m_native);
+        const QString description = NoteNativeFailure();
         sqlite3_finalize(statement);
         throw CorvaneError(description);
     }
@@ -378,7 +433,7 @@ sqlite3_stmt* Database::BoundStatement(const QString& sql, std::span<const QVari
             start = end;
         if (BindNative(statement, i + 1, values[std::size_t(i)], text, size) != SQLITE_OK)
         {
-            const QString description = m_lastFailure = NativeError(m_native);
+            const QString description = NoteNativeFailure();
             sqlite3_reset(statement);
             throw CorvaneError(description);
         }
@@ -394,7 +449,7 @@ void Database::RunNative(const QString& sql, std::span<const QVariant> values)
         result = sqlite3_step(statement);
     if (result != SQLITE_DONE)
     {
-        const QString description = m_lastFailure = NativeError(m_native);
+        const QString description = NoteNativeFailure();
         sqlite3_reset(statement);
         throw CorvaneError(description);
     }
@@ -414,7 +469,7 @@ bool Database::HasRow(const QString& sql, std::span<const QVariant> values)
     const int result = sqlite3_step(statement);
     if (result != SQLITE_ROW && result != SQLITE_DONE)
     {
-        const QString description = m_lastFailure = NativeError(m_native);
+        const QString description = NoteNativeFailure();
         sqlite3_reset(statement);
         throw CorvaneError(description);
     }
@@ -573,9 +628,9 @@ bool Database::TryBeginWrite()
     query.finish();
     // SQLITE_BUSY and SQLITE_LOCKED, extended codes included.
     const int code = error.nativeErrorCode().toInt() & 0xff;
-    if (code == 5 || code == 6)
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
         return false;
-    throw CorvaneError(DescribeError(error));
+    throw CorvaneError(NoteFailure(error));
 }
 
 void Database::Commit()
@@ -608,6 +663,10 @@ void Database::SetUpForBatch()
         // A checkpoint waits for the disk twice. A batch lets the log grow to 64 MB between them
         // rather than 4 MB; the log is on disk, and a crash loses nothing more.
         Run(QStringLiteral("PRAGMA wal_autocheckpoint=16384"));
+        // A file leaves the import folder once its group's commit returns: the commit must be on
+        // disk by then, or a power cut takes back rows whose files have already moved. One sync
+        // per group of files.
+        Run(QStringLiteral("PRAGMA synchronous=FULL"));
     }
 }
 
@@ -684,9 +743,8 @@ std::unique_ptr<Database> OpenDatabase(const Settings& settings)
     if (IsServerDataSource(settings.DataSource))
     {
         auto server = std::make_unique<Database>(ServerTarget(settings.DataSource));
-        // As the embedded file's NORMAL sync: a crash of the server may lose the last commits,
-        // never leave half of one, and a commit need not wait for the disk.
-        server->ExecuteControl(QStringLiteral("SET synchronous_commit TO off"));
+        // The server's own synchronous_commit holds: a file moves once its commit returns, so the
+        // commit must be on the server's disk by then.
         return server;
     }
     if (settings.DataSource.contains(QLatin1String("://")))
@@ -699,23 +757,34 @@ std::unique_ptr<Database> OpenDatabase(const Settings& settings)
     if (!info.isFile())
         throw CorvaneError(QStringLiteral("不是有效的数据库文件:") + path);
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw CorvaneError(QStringLiteral("无法读取数据库文件:") + path);
-    const QByteArray header = file.read(32);
-    file.close();
-    const QByteArray signature = header.mid(4, 15);
-    if (signature == "Standard Jet DB" || signature == "Standard ACE DB")
-        throw CorvaneError(QStringLiteral("数据库文件是 Access 格式，本程序不能读取，请使用 SQLite 数据库:") +
-                           path);
-    if (!header.startsWith(QByteArray("SQLite format 3\0", 16)))
+    // An empty file would quietly become an empty database.
+    if (info.size() == 0)
         throw CorvaneError(QStringLiteral("不是有效的数据库文件:") + path);
 
+    // The file is read through SQLite alone: closing any other descriptor of it would drop the
+    // locks of this process's connections to it, and another program could then write under them.
     auto db = std::make_unique<Database>(QStringLiteral("QSQLITE"), path,
                                          QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    // WAL lets a commit per file cost little; NORMAL sync keeps the database consistent on a crash.
-    db->Execute(QStringLiteral("PRAGMA journal_mode=WAL")).finish();
-    db->Execute(QStringLiteral("PRAGMA synchronous=NORMAL")).finish();
+    try
+    {
+        // WAL lets a commit per file cost little; NORMAL sync keeps the database consistent on a crash.
+        db->Execute(QStringLiteral("PRAGMA journal_mode=WAL")).finish();
+        db->Execute(QStringLiteral("PRAGMA synchronous=NORMAL")).finish();
+    }
+    catch (const CorvaneError&)
+    {
+        if (db->LastErrorCode() != SQLITE_NOTADB)
+            throw;
+        db.reset();
+        // Not an SQLite file, so no connection holds a lock on it: its header may be read.
+        QFile file(path);
+        const QByteArray header = file.open(QIODevice::ReadOnly) ? file.read(32) : QByteArray();
+        const QByteArray signature = header.mid(4, 15);
+        if (signature == "Standard Jet DB" || signature == "Standard ACE DB")
+            throw CorvaneError(
+                QStringLiteral("数据库文件是 Access 格式，本程序不能读取，请使用 SQLite 数据库:") + path);
+        throw CorvaneError(QStringLiteral("不是有效的数据库文件:") + path);
+    }
     return db;
 }
 

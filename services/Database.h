@@ -105,7 +105,8 @@ public:
 
     Engine Kind() const { return m_engine; }
     // Sets a batch's connection up: on an embedded database a writer of another program is waited
-    // for a short while (then TryBeginWrite gives up); a server waits as it must.
+    // for a short while (then TryBeginWrite gives up), and each commit is on disk when it returns;
+    // a server waits as it must.
     void SetUpForBatch();
     // Settings that speed up the long reads of a report run.
     void TuneForReports(bool mapFile);
@@ -117,7 +118,13 @@ public:
     bool ConflictFailed() const { return m_conflict; }
     // After a statement failed: true when the connection to the server is gone.
     bool ConnectionLost() const { return m_connectionLost; }
-    // The description of the last failed statement.
+    // After a statement failed: true when the database itself can take no more writes (disk full,
+    // read-only, damaged, gone), so every later file would fail the same way.
+    bool Unusable() const { return m_unusable; }
+    // The engine's result code of the last failure on SQLite (SQLITE_FULL, ...), 0 elsewhere.
+    int LastErrorCode() const { return m_lastCode; }
+    // The description of the last failed statement. A failure of the database file itself is
+    // described in the operator's words, naming the file and what to do.
     const QString& LastFailure() const { return m_lastFailure; }
 
     QSqlDatabase& Connection() { return m_db; }
@@ -128,12 +135,17 @@ private:
     void SendHeldControl();
     // Records what kind of failure the last error was and returns its description.
     QString NoteFailure(const QSqlError& error);
+    QString NoteSqliteFailure(int code, const QString& description);
+    QString NoteNativeFailure();
 
     QString m_name;
     QSqlDatabase m_db;
     Engine m_engine = Engine::SQLite;
     bool m_conflict = false;
     bool m_connectionLost = false;
+    bool m_unusable = false;
+    int m_lastCode = 0;
+    QString m_shownName;
     QString m_lastFailure;
     QString m_heldControl; // transaction control not sent yet
     struct Statement

@@ -156,6 +156,18 @@ INSTANTIATE_TEST_SUITE_P(
         WrongKindCase{"ForeignXmlToUnits", false, "<Foo>bar</Foo>", "不是单位信息文件:%1\n根元素是 <Foo>"}),
     CaseName<WrongKindCase>);
 
+// The database chosen as a report file is never opened outside the engine.
+TEST_F(Batch, TheDatabaseFileIsNotOfTheBatchsKind)
+{
+    const BatchCounts counts = ImportProjectFiles(
+        FileList{temp.settings.LocalPath, {QStringLiteral("wenwu.mdb"), QStringLiteral("wenwu.mdb-wal")}, {}},
+        temp.settings, sink);
+    EXPECT_EQ(sink.messages.value(0), QStringLiteral("不是项目信息文件:") +
+                                          Local(QStringLiteral("wenwu.mdb")) + "\n这是本程序的数据库文件");
+    EXPECT_EQ(counts.failed, sink.messages.size() - 1);
+    EXPECT_EQ(temp.Snapshot(), before);
+}
+
 // Anything but a regular file of sensible size is refused at once, without reading it.
 struct SpecialCase
 {

@@ -3,6 +3,7 @@
 #include "UnitFileText.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -172,5 +173,36 @@ TEST_F(ImportFixture, EntityAmplificationStaysSmallInMemory)
     EXPECT_LT(err.mid(at + 8).trimmed().toLongLong(), 100 * 1024) << err.toStdString();
     EXPECT_TRUE(QString::fromUtf8(cli.readAllStandardOutput()).contains(QStringLiteral("文件声明了实体")));
     EXPECT_EQ(Rows(QStringLiteral("dat_corp_info")), 0);
+}
+
+// A database that can grow no further (full disk, file size limit) fails every later file the
+// same way: the batch stops at once with one message and leaves its files in place.
+TEST_F(ImportFixture, ADatabaseThatCannotGrowStopsTheBatchWithOneMessage)
+{
+    for (int i = 0; i < 300; ++i)
+        Write(QStringLiteral("P%1.xm").arg(i, 4, 10, QLatin1Char('0')),
+              ReportXml::Project("U01", QStringLiteral("P%1").arg(i)).Bytes());
+    // In blocks of 1 KB: room for a few pages of the log, not for the batch's.
+    const qint64 limit = 48;
+    QProcess cli;
+    cli.start(QStringLiteral("bash"),
+              {QStringLiteral("-c"),
+               QStringLiteral("trap '' XFSZ; ulimit -f %1; exec \"$0\" \"$@\"").arg(limit),
+               QStringLiteral(CORVANE_CLI), QStringLiteral("--app-folder"), temp.settings.AppFolder,
+               QStringLiteral("--local-path"), temp.settings.LocalPath, QStringLiteral("import-projects"),
+               temp.settings.ImportPath});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+    EXPECT_EQ(cli.exitCode(), 1) << out.toStdString();
+    EXPECT_EQ(out.count(QStringLiteral("wenwu.mdb")), 1) << out.toStdString();
+    EXPECT_TRUE(
+        out.contains(QStringLiteral("导入停止于") + In(QStringLiteral("P0000.xm")) + QStringLiteral(":")))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("导入项目信息:操作完成！\n倒入成功0个文件")))
+        << out.toStdString();
+    EXPECT_FALSE(out.contains(QStringLiteral("的数据失败"))) << out.toStdString();
+    EXPECT_EQ(Rows(QStringLiteral("dat_project_info")), 0);
+    EXPECT_TRUE(QFile::exists(In(QStringLiteral("P0299.xm"))));
+    EXPECT_EQ(temp.Scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
 }
 } // namespace

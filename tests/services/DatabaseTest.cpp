@@ -7,6 +7,8 @@
 #include "support/TempDatabase.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace
@@ -44,6 +46,47 @@ TEST(OpenDatabase, RefusesMissingAccessAndForeignFilesWithoutCreatingOne)
     temp.WriteFile(QStringLiteral("text/wenwu.mdb"), "hello");
     EXPECT_EQ(OpenFailure(settings),
               QStringLiteral("不是有效的数据库文件:") + settings.LocalPath + QStringLiteral("wenwu.mdb"));
+    EXPECT_EQ(QFileInfo(settings.LocalPath + QStringLiteral("wenwu.mdb")).size(), 5);
+
+    // SQLite would take an empty file for an empty database and write one into it.
+    settings.LocalPath = temp.Folder() + QStringLiteral("zero/");
+    temp.WriteFile(QStringLiteral("zero/wenwu.mdb"), "");
+    EXPECT_EQ(OpenFailure(settings),
+              QStringLiteral("不是有效的数据库文件:") + settings.LocalPath + QStringLiteral("wenwu.mdb"));
+    EXPECT_EQ(QFileInfo(settings.LocalPath + QStringLiteral("wenwu.mdb")).size(), 0);
+}
+
+// Closing any descriptor of the file drops every lock the process holds on it: another program
+// could then take the file from under a connection still open (the window's, a batch's).
+TEST(OpenDatabase, LeavesTheLocksOfConnectionsAlreadyOpen)
+{
+    TempDatabase temp;
+    const std::unique_ptr<Database> first = OpenDatabase(temp.settings);
+    first->Execute(QStringLiteral("select count(*) from sqlite_master")).finish();
+    OpenDatabase(temp.settings).reset();
+    QProcess other;
+    other.start(QStringLiteral("python3"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("import sqlite3, sys\n"
+                                "c = sqlite3.connect(sys.argv[1], timeout=0)\n"
+                                "print(c.execute('pragma journal_mode=delete').fetchone()[0])"),
+                 temp.settings.LocalPath + QStringLiteral("wenwu.mdb")});
+    ASSERT_TRUE(other.waitForFinished(30000));
+    EXPECT_TRUE(
+        QString::fromUtf8(other.readAllStandardError()).contains(QStringLiteral("database is locked")));
+    EXPECT_EQ(QString::fromUtf8(other.readAllStandardOutput()), QString());
+}
+
+// A batch moves a file once its commit returns: the commit must be on disk by then.
+TEST(OpenDatabase, ABatchsCommitsAreOnDiskWhenTheyReturn)
+{
+    TempDatabase temp;
+    const std::unique_ptr<Database> db = OpenDatabase(temp.settings);
+    db->SetUpForBatch();
+    QSqlQuery& query = db->Execute(QStringLiteral("pragma synchronous"));
+    ASSERT_TRUE(query.next());
+    EXPECT_EQ(query.value(0).toInt(), 2); // FULL
+    query.finish();
 }
 
 TEST(OpenDatabase, DataSourceNamesAnSqliteFileRelativeToLocalPath)
