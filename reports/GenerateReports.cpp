@@ -1,5 +1,6 @@
 #include "reports/GenerateReports.h"
 
+#include "reports/ReportSession.h"
 #include "reports/ReportWorkbook.h"
 #include "reports/ReportWriters.h"
 #include "reports/XlsWorkbook.h"
@@ -15,12 +16,15 @@ void GenerateReports(const Settings& settings, MessageSink& sink)
 
 void GenerateReports(const Settings& settings, Workbook& workbook, MessageSink& sink)
 {
+    // Both workbooks read one state of the database, whatever other operators import meanwhile.
+    const std::unique_ptr<ReportSession> session =
+        StartReportSession(settings, QStringLiteral("国家计委汇总表"));
     // The yearly funds of the fund-demand project lists are read on the second core while the
     // national summary is written. A failed national summary throws before the fund-demand
     // summary is begun.
-    const PendingFunds funds = ReadAllYearlyFunds(settings);
-    WriteNationalSummary(settings, workbook, sink);
-    WriteFundDemandSummary(settings, workbook, sink, funds);
+    const PendingFunds funds = ReadAllYearlyFunds(*session);
+    WriteNationalSummary(*session, settings, workbook, sink);
+    WriteFundDemandSummary(*session, settings, workbook, sink, funds);
 }
 
 QString ReportOutputPath(const Settings& settings, const QString& title)

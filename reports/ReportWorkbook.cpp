@@ -1,6 +1,7 @@
 #include "reports/ReportWorkbook.h"
 
 #include "reports/GenerateReports.h"
+#include "reports/ReportSession.h"
 #include "reports/Workbook.h"
 #include "services/CorvaneError.h"
 #include "services/Database.h"
@@ -45,8 +46,21 @@ std::unique_ptr<Database> OpenReportDatabase(const Settings& settings, bool mapF
     return db;
 }
 
+std::unique_ptr<ReportSession> StartReportSession(const Settings& settings, const QString& title)
+{
+    try
+    {
+        return std::make_unique<ReportSession>(settings);
+    }
+    catch (const CorvaneError& error)
+    {
+        throw CorvaneError(QStringLiteral("生成") + title + QStringLiteral("失败:") + error.Message());
+    }
+}
+
 void WriteReportWorkbook(
-    const Settings& settings, Workbook& workbook, const QString& title, int progressSteps, MessageSink& sink,
+    ReportSession& session, const Settings& settings, Workbook& workbook, const QString& title,
+    int progressSteps, MessageSink& sink,
     const std::function<void(Database&, const std::function<void(const QString&)>&)>& fill)
 {
     const QString output = ReportOutputPath(settings, title);
@@ -58,13 +72,10 @@ void WriteReportWorkbook(
         // The template is read in place and the filled copy saved straight to the dated name,
         // which the writer replaces only once the whole file is written.
         OpenedWorkbook opened(workbook, templatePath);
-        {
-            std::unique_ptr<Database> db = OpenReportDatabase(settings, true);
-            int done = 0;
-            const auto progress = [&](const QString& step)
-            { sink.Progress(title + QStringLiteral(": ") + step, done++, progressSteps); };
-            fill(*db, progress);
-        }
+        int done = 0;
+        const auto progress = [&](const QString& step)
+        { sink.Progress(title + QStringLiteral(": ") + step, done++, progressSteps); };
+        fill(session.Main(), progress);
         sink.Progress(title, progressSteps, progressSteps);
         workbook.SaveWorkbook(output);
         sink.Show(QStringLiteral("成功写入") + output);

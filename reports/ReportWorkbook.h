@@ -7,6 +7,7 @@
 
 class Database;
 class MessageSink;
+class ReportSession;
 class Workbook;
 struct Settings;
 
@@ -14,11 +15,16 @@ struct Settings;
 // workbook maps the file (mapFile), any other reads through a larger page cache.
 std::unique_ptr<Database> OpenReportDatabase(const Settings& settings, bool mapFile);
 
-// Writes one workbook of the report run: opens the template AppFolder + title + ".xls" and one
-// database connection, lets fill() write the cells, saves under the dated name (the earlier file
+// The session of a run whose first workbook is title. Throws CorvaneError "生成" + title + "失败:"
+// + what failed when the database cannot be opened or read.
+std::unique_ptr<ReportSession> StartReportSession(const Settings& settings, const QString& title);
+
+// Writes one workbook of the report run: opens the template AppFolder + title + ".xls", lets
+// fill() write the cells from the session's main connection, saves under the dated name (the earlier file
 // of that name is replaced only by a complete one), shows "成功写入" + the path and closes the
 // workbook. progressSteps is what fill() reports through the sink's Progress. Throws CorvaneError
 // "生成" + title + "失败:" + what failed; the workbook is closed either way.
 void WriteReportWorkbook(
-    const Settings& settings, Workbook& workbook, const QString& title, int progressSteps, MessageSink& sink,
+    ReportSession& session, const Settings& settings, Workbook& workbook, const QString& title,
+    int progressSteps, MessageSink& sink,
     const std::function<void(Database&, const std::function<void(const QString&)>&)>& fill);

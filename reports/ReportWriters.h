@@ -10,6 +10,7 @@
 
 class Database;
 class MessageSink;
+class ReportSession;
 class Workbook;
 struct Settings;
 
@@ -36,14 +37,17 @@ private:
     QHash<QString, QList<FundYear>> m_byProject;
 };
 
-// The yearly funds of every project, being read on a thread with a connection of its own, so that
-// another workbook can be written meanwhile. Letting go of the last copy waits for the read.
+// The yearly funds of every project, being read on the session's helper thread, so that another
+// workbook can be written meanwhile.
 using PendingFunds = std::shared_future<std::shared_ptr<const YearlyFunds>>;
-PendingFunds ReadAllYearlyFunds(const Settings& settings);
+PendingFunds ReadAllYearlyFunds(ReportSession& session);
 
-// WriteFundDemandSummary with the project lists' yearly funds read beforehand.
-void WriteFundDemandSummary(const Settings& settings, Workbook& workbook, MessageSink& sink,
-                            const PendingFunds& funds);
+// The two workbooks as the run writes them, from the session's connections; the fund-demand
+// summary with the project lists' yearly funds read beforehand.
+void WriteNationalSummary(ReportSession& session, const Settings& settings, Workbook& workbook,
+                          MessageSink& sink);
+void WriteFundDemandSummary(ReportSession& session, const Settings& settings, Workbook& workbook,
+                            MessageSink& sink, const PendingFunds& funds);
 
 // The sheet writers of the fund-demand summary. Each fills its sheet of the open workbook from
 // the database and throws CorvaneError naming the sheet and cell when a value cannot be written.

@@ -1,5 +1,6 @@
 #include "reports/GenerateReports.h"
 #include "reports/ReportRows.h"
+#include "reports/ReportSession.h"
 #include "reports/ReportWorkbook.h"
 #include "reports/ReportWriters.h"
 #include "reports/SerializedWorkbook.h"
@@ -99,11 +100,13 @@ private:
 
 void WriteFundDemandSummary(const Settings& settings, Workbook& workbook, MessageSink& sink)
 {
-    WriteFundDemandSummary(settings, workbook, sink, ReadAllYearlyFunds(settings));
+    const std::unique_ptr<ReportSession> session =
+        StartReportSession(settings, QStringLiteral("十一五资金需求汇总表"));
+    WriteFundDemandSummary(*session, settings, workbook, sink, ReadAllYearlyFunds(*session));
 }
 
-void WriteFundDemandSummary(const Settings& settings, Workbook& workbook, MessageSink& sink,
-                            const PendingFunds& funds)
+void WriteFundDemandSummary(ReportSession& session, const Settings& settings, Workbook& workbook,
+                            MessageSink& sink, const PendingFunds& funds)
 {
     const auto fill = [&](Database& db, const std::function<void(const QString&)>& progress)
     {
@@ -135,13 +138,7 @@ void WriteFundDemandSummary(const Settings& settings, Workbook& workbook, Messag
                                           "生成项目清单时数据库中的项目有了变化，请重新生成报表"));
                               }});
         SharedPieces work(std::move(pieces));
-        std::future<void> helper = std::async(std::launch::async,
-                                              [&]
-                                              {
-                                                  const std::unique_ptr<Database> helperDb =
-                                                      OpenReportDatabase(settings, false);
-                                                  work.Write(*helperDb, nullptr);
-                                              });
+        std::future<void> helper = session.OnHelper([&](Database& on) { work.Write(on, nullptr); });
         try
         {
             try
@@ -163,5 +160,5 @@ void WriteFundDemandSummary(const Settings& settings, Workbook& workbook, Messag
         }
         helper.get();
     };
-    WriteReportWorkbook(settings, workbook, QStringLiteral("十一五资金需求汇总表"), 5, sink, fill);
+    WriteReportWorkbook(session, settings, workbook, QStringLiteral("十一五资金需求汇总表"), 5, sink, fill);
 }

@@ -1,6 +1,7 @@
 #include "reports/GenerateReports.h"
 #include "reports/ReportCells.h"
 #include "reports/ReportRows.h"
+#include "reports/ReportSession.h"
 #include "reports/ReportWorkbook.h"
 #include "reports/ReportWriters.h"
 
@@ -114,8 +115,16 @@ void WriteBlock(Database& db, Workbook& workbook, int sheetIndex, int projectCla
 
 void WriteNationalSummary(const Settings& settings, Workbook& workbook, MessageSink& sink)
 {
+    const std::unique_ptr<ReportSession> session =
+        StartReportSession(settings, QStringLiteral("国家计委汇总表"));
+    WriteNationalSummary(*session, settings, workbook, sink);
+}
+
+void WriteNationalSummary(ReportSession& session, const Settings& settings, Workbook& workbook,
+                          MessageSink& sink)
+{
     WriteReportWorkbook(
-        settings, workbook, QStringLiteral("国家计委汇总表"), 2, sink,
+        session, settings, workbook, QStringLiteral("国家计委汇总表"), 2, sink,
         [&](Database& db, const auto& progress)
         {
             const YearlyFunds funds(db, QStringLiteral("prjclass=8 or prjclass=9"));

@@ -1,4 +1,5 @@
 #include "reports/ReportRows.h"
+#include "reports/ReportSession.h"
 #include "reports/ReportWorkbook.h"
 #include "reports/ReportWriters.h"
 #include "services/Database.h"
@@ -57,13 +58,8 @@ QList<FundYear> YearlyFunds::InYearOrder(const QString& projectid) const
     return years;
 }
 
-PendingFunds ReadAllYearlyFunds(const Settings& settings)
+PendingFunds ReadAllYearlyFunds(ReportSession& session)
 {
-    return std::async(std::launch::async,
-                      [&settings]
-                      {
-                          const std::unique_ptr<Database> db = OpenReportDatabase(settings, false);
-                          return std::make_shared<const YearlyFunds>(*db, QString());
-                      })
+    return session.OnHelper([](Database& db) { return std::make_shared<const YearlyFunds>(db, QString()); })
         .share();
 }

@@ -2,7 +2,9 @@
 
 #include "import/ImportProjectFiles.h"
 #include "import/ImportUnitFiles.h"
+#include "reports/FakeWorkbook.h"
 #include "reports/GenerateReports.h"
+#include "services/Database.h"
 #include "support/RecordingSink.h"
 #include "support/ServerDatabase.h"
 #include "support/TempDatabase.h"
@@ -85,6 +87,34 @@ TEST_F(SameResults, ReportsWriteTheSameCells)
         EXPECT_GT(cellsEmbedded.size(), 300) << title.toStdString();
         EXPECT_EQ(cellsServer, cellsEmbedded) << title.toStdString() << "\n"
                                               << Differences(cellsEmbedded, cellsServer);
+    }
+}
+
+TEST_F(SameResults, AnImportCommittedDuringTheRunShowsInNoSheet)
+{
+    for (const Settings* settings : {&embedded.settings, &server.settings})
+    {
+        Import(*settings);
+        CopyTemplates(*settings);
+        RecordingSink sink;
+        CommittingWorkbook quiet;
+        GenerateReports(*settings, quiet, sink);
+        CommittingWorkbook busy(
+            [&]
+            {
+                const std::unique_ptr<Database> other = OpenDatabase(*settings);
+                Transaction transaction(*other);
+                other->Execute(QStringLiteral("update dat_project_fund_detail set state = state + 1"))
+                    .finish();
+                other
+                    ->Execute(QStringLiteral("delete from dat_project_info where projectid in "
+                                             "(select min(projectid) from dat_project_info)"))
+                    .finish();
+                transaction.Commit();
+            });
+        GenerateReports(*settings, busy, sink);
+        EXPECT_EQ(busy.BothWorkbooks(), quiet.BothWorkbooks()) << settings->DataSource.toStdString();
+        EXPECT_GT(quiet.BothWorkbooks().size(), 300);
     }
 }
 } // namespace

@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -58,4 +59,41 @@ QStringList ConvertWithSsconvert(const QStringList& files, const QString& output
                 problems << QFileInfo(files[i]).fileName() + ": no CSV of sheet " + QString::number(sheet);
     }
     return problems;
+}
+
+QString FindSoffice()
+{
+    return QStandardPaths::findExecutable("soffice");
+}
+
+QStringList ConvertWithLibreOffice(const QStringList& files, const QString& filter,
+                                   const QString& outputFolder, const QString& profileFolder,
+                                   const QString& outputSuffix)
+{
+    const auto missing = [&]
+    {
+        QStringList left;
+        for (const QString& file : files)
+            if (!QFileInfo::exists(outputFolder + "/" + QFileInfo(file).completeBaseName() + outputSuffix))
+                left << file;
+        return left;
+    };
+    QString errors;
+    QStringList left = files;
+    for (int attempt = 1; attempt <= 2 && !left.isEmpty(); ++attempt)
+    {
+        if (attempt == 2)
+            std::printf("LibreOffice failed on its first try (%s); trying once more\n", qPrintable(errors));
+        QProcess process;
+        process.start(FindSoffice(),
+                      QStringList{"-env:UserInstallation=file://" + profileFolder, "--headless",
+                                  "--convert-to", filter, "--outdir", outputFolder} +
+                          left);
+        process.waitForFinished(120000);
+        errors = QString::fromUtf8(process.readAllStandardError()).simplified();
+        left = missing();
+    }
+    for (QString& file : left)
+        file = QFileInfo(file).fileName() + ": " + errors;
+    return left;
 }

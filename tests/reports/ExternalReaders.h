@@ -18,3 +18,14 @@ QJsonObject ReadWithXlrd(const QStringList& files);
 // its standard error output, or a note when a sheet's CSV is missing.
 QStringList ConvertWithSsconvert(const QStringList& files, const QString& outputFolder,
                                  const QList<int>& sheetCounts);
+
+// LibreOffice's soffice, or empty when it is not installed.
+QString FindSoffice();
+
+// Converts files with LibreOffice (filter as --convert-to takes it) into outputFolder, with a
+// profile of its own under profileFolder. LibreOffice sometimes crashes on the first start of a
+// new profile; a conversion whose output is missing is then tried once more, and the retry is
+// printed. Returns the names of the files still without output, with LibreOffice's error text.
+QStringList ConvertWithLibreOffice(const QStringList& files, const QString& filter,
+                                   const QString& outputFolder, const QString& profileFolder,
+                                   const QString& outputSuffix);

@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <functional>
+
 #include <map>
 #include <memory>
 #include <optional>
@@ -87,6 +89,19 @@ public:
     {
         return sheets.at(std::size_t(sheet))->ReadCell(col, row);
     }
+    // Every cell of every sheet, as "sheet col,row value".
+    QStringList AllCells() const
+    {
+        QStringList all;
+        for (std::size_t sheet = 0; sheet < sheets.size(); ++sheet)
+            for (const auto& [place, cell] : sheets[sheet]->cells)
+                all << QStringLiteral("%1 %2,%3 %4")
+                           .arg(sheet)
+                           .arg(place.first)
+                           .arg(place.second)
+                           .arg(cell.isText ? cell.text : QString::number(cell.number, 'g', 17));
+        return all;
+    }
     bool Written(int sheet, int col, int row) const
     {
         for (const auto& [c, r, cell] : sheets.at(std::size_t(sheet))->writes)
@@ -99,4 +114,29 @@ public:
     QStringList opened;
     QStringList saved;
     int closed = 0;
+};
+
+// The two workbooks of a run, one after the other, during which another operator's import
+// commits: commit() runs when the run opens its second workbook.
+class CommittingWorkbook : public FakeWorkbook
+{
+public:
+    explicit CommittingWorkbook(std::function<void()> commit = [] {}) : m_commit(std::move(commit)) {}
+    void OpenWorkbook(const QString& path) override
+    {
+        FakeWorkbook::OpenWorkbook(path);
+        if (opened.size() != 2)
+            return;
+        first = AllCells();
+        for (auto& sheet : sheets)
+            sheet = std::make_unique<Sheet>();
+        m_commit();
+    }
+    // The cells of both workbooks.
+    QStringList BothWorkbooks() const { return first + AllCells(); }
+
+    QStringList first;
+
+private:
+    std::function<void()> m_commit;
 };
