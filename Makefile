@@ -29,6 +29,7 @@ bench: build
 
 crash-test: build
 	@python3 tools/crash_test.py $(BUILD)
+	@python3 tools/concurrency_test.py $(BUILD)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
