@@ -55,11 +55,16 @@ QString DescribeRoot(const QString& rootName)
     return QString();
 }
 
-QString WrongKindMessage(const QString& path, const QString& expected, const QString& found)
+// foundNamespace: report files have none, so a root in one is no report whatever its name.
+QString WrongKindMessage(const QString& path, const QString& expected, const QString& found,
+                         const QString& foundNamespace)
 {
-    const QString what = DescribeRoot(found);
+    const QString what = foundNamespace.isEmpty() ? DescribeRoot(found) : QString();
+    const QString inNamespace = foundNamespace.isEmpty()
+                                    ? QString()
+                                    : QStringLiteral(" (命名空间 ") + foundNamespace + QLatin1Char(')');
     return QStringLiteral("不是") + DescribeRoot(expected) + QStringLiteral(":") + path + QLatin1Char('\n') +
-           (what.isEmpty() ? QStringLiteral("根元素是 <") + found + QStringLiteral(">")
+           (what.isEmpty() ? QStringLiteral("根元素是 <") + found + QStringLiteral(">") + inNamespace
                            : QStringLiteral("这是") + what + QStringLiteral(" (根元素 <") + found +
                                  QStringLiteral(">)"));
 }
@@ -224,9 +229,10 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
         }
         const XmlNode root = loaded.document.Root();
         const QString rootName = GetNodeName(root);
-        if (rootName != kind.RootName())
+        const QString rootNamespace = GetNodeNamespace(root);
+        if (rootName != kind.RootName() || !rootNamespace.isEmpty())
         {
-            sink.Show(WrongKindMessage(folder + name, kind.RootName(), rootName));
+            sink.Show(WrongKindMessage(folder + name, kind.RootName(), rootName, rootNamespace));
             ++counts.failed;
             continue;
         }

@@ -652,6 +652,13 @@ QString GetNodeName(const XmlNode& node)
                                         : QString();
 }
 
+QString GetNodeNamespace(const XmlNode& node)
+{
+    return node.node && node.node->ns && node.node->ns->href
+               ? QString::fromUtf8(reinterpret_cast<const char*>(node.node->ns->href))
+               : QString();
+}
+
 QString XmlDocument::FindText(xmlNodePtr context, const QString& xpath)
 {
     xmlNodePtr found = FindFirst(context, xpath);

@@ -153,7 +153,14 @@ INSTANTIATE_TEST_SUITE_P(
         WrongKindCase{"ProjectFileToUnits", false, ReportXml::Project("U01", "P09").Bytes(),
                       "不是单位信息文件:%1\n这是项目信息文件 (根元素 <Report>)"},
         WrongKindCase{"ForeignXmlToProjects", true, "<Foo>bar</Foo>", "不是项目信息文件:%1\n根元素是 <Foo>"},
-        WrongKindCase{"ForeignXmlToUnits", false, "<Foo>bar</Foo>", "不是单位信息文件:%1\n根元素是 <Foo>"}),
+        WrongKindCase{"ForeignXmlToUnits", false, "<Foo>bar</Foo>", "不是单位信息文件:%1\n根元素是 <Foo>"},
+        // Report files name no namespace: their paths would find nothing, and the key be "_".
+        WrongKindCase{"NamespacedReportToProjects", true,
+                      "<Report xmlns=\"urn:x\"><BasicInfo><ProjectName>n</ProjectName></BasicInfo></Report>",
+                      "不是项目信息文件:%1\n根元素是 <Report> (命名空间 urn:x)"},
+        WrongKindCase{"PrefixedCorpInfoToUnits", false,
+                      "<c:CorpInfo xmlns:c=\"urn:y\"><c:Basic><c:CorpID>U8</c:CorpID></c:Basic></c:CorpInfo>",
+                      "不是单位信息文件:%1\n根元素是 <CorpInfo> (命名空间 urn:y)"}),
     CaseName<WrongKindCase>);
 
 // The database chosen as a report file is never opened outside the engine.
