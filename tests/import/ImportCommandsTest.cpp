@@ -239,6 +239,23 @@ constexpr QFileDevice::Permissions kReadOnly = QFileDevice::ReadOwner | QFileDev
 constexpr QFileDevice::Permissions kAll =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 
+std::unique_ptr<Database> UnlistableFolder(TempDatabase& temp)
+{
+    temp.WriteFile(QStringLiteral("in/box/a.dw"), UnitFile(QStringLiteral("U1")));
+    SetMode(temp.Folder() + QStringLiteral("in/box"), QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return nullptr;
+}
+
+std::unique_ptr<Database> LinkIntoUnreadableFolder(TempDatabase& temp)
+{
+    temp.WriteFile(QStringLiteral("secret/a.dw"), UnitFile(QStringLiteral("U1")));
+    QDir().mkpath(temp.Folder() + QStringLiteral("in/box"));
+    EXPECT_TRUE(QFile::link(temp.Folder() + QStringLiteral("secret/a.dw"),
+                            temp.Folder() + QStringLiteral("in/box/a.dw")));
+    SetMode(temp.Folder() + QStringLiteral("secret"), QFileDevice::WriteOwner);
+    return nullptr;
+}
+
 std::unique_ptr<Database> ReadOnlyDatabaseFile(TempDatabase& temp)
 {
     temp.WriteFile(QStringLiteral("in/a.dw"), UnitFile(QStringLiteral("U1")));
@@ -343,7 +360,7 @@ TEST_P(Refusals, AreShownInChineseNamingWhatAndTheRunFails)
     QProcess cli;
     cli.start(program, arguments);
     ASSERT_TRUE(cli.waitForFinished(30000));
-    for (const char* folder : {"ro", "local"})
+    for (const char* folder : {"in/box", "secret", "ro", "local"})
         QFile::setPermissions(temp.Folder() + QString::fromLatin1(folder), kAll);
     const QString shown =
         QString::fromUtf8(cli.readAllStandardOutput()) + QString::fromUtf8(cli.readAllStandardError());
@@ -356,6 +373,10 @@ TEST_P(Refusals, AreShownInChineseNamingWhatAndTheRunFails)
 INSTANTIATE_TEST_SUITE_P(
     CommandLine, Refusals,
     ::testing::Values(
+        RefusalCase{"UnlistableImportFolder", UnlistableFolder, "import-units %1in/box",
+                    "无法读取文件夹%1in/box/\n没有权限列出该文件夹中的文件"},
+        RefusalCase{"LinkIntoAnUnreadableFolder", LinkIntoUnreadableFolder, "import-units %1in/box",
+                    "无法打开指定文件%1in/box/a.dw\n没有权限读取链接指向的文件或它所在的文件夹"},
         RefusalCase{"ReadOnlyDatabaseFile", ReadOnlyDatabaseFile, "import-units %1in/a.dw",
                     "数据库文件只读，无法写入:%1local/wenwu.mdb\n"},
         RefusalCase{"ReadOnlyDatabaseFolder", ReadOnlyDatabaseFolder, "import-units %1in/a.dw",
