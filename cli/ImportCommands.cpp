@@ -24,6 +24,11 @@ int RunBatch(Batch batch, const QString& extension, Settings& settings, const QS
     QString problem;
     if (!FileListFromArguments(arguments, extension, files, problem))
         return UsageProblem(problem);
+    if (!files.problem.isEmpty())
+    {
+        sink.Show(files.problem);
+        return 1;
+    }
     // A file that failed, or one the batch never reached after a load error, makes the run fail.
     const BatchCounts counts = batch(files, settings, sink);
     return counts.failed == 0 && !counts.stopped ? 0 : 1;

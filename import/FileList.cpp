@@ -1,5 +1,7 @@
 #include "import/FileList.h"
 
+#include "services/PathAttributes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <type_traits>
 
@@ -28,6 +31,17 @@ QString ShownName(const std::string& raw)
             shown += QStringLiteral("\\%1").arg(byte, 3, 8, QLatin1Char('0'));
     }
     return shown;
+}
+
+QString DescribeFolderError(const std::error_code& error)
+{
+    if (error == std::errc::not_a_directory)
+        return QStringLiteral("这不是一个文件夹");
+    if (error == std::errc::no_such_file_or_directory)
+        return QStringLiteral("文件夹不存在");
+    if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted)
+        return QStringLiteral("没有权限列出该文件夹中的文件");
+    return DescribeOpenError(error.value(), false);
 }
 
 bool HasExtension(const QString& name, const QString& extension)
@@ -82,9 +96,12 @@ void ListFolder(FileList& files, const QString& extension)
         if (fs::is_directory(status))
             continue;
         if (!fs::exists(status))
-            unreadable = fs::is_symlink(entry->symlink_status(statusError))
-                             ? QStringLiteral("链接指向的文件不存在")
-                             : QStringLiteral("文件不存在");
+        {
+            // A loop or a folder the program may not read is not a missing file.
+            const int reason = statusError ? statusError.value() : ENOENT;
+            std::error_code linkError;
+            unreadable = DescribeOpenError(reason, fs::is_symlink(entry->symlink_status(linkError)));
+        }
         else if (!fs::is_regular_file(status))
             unreadable = QStringLiteral("不是普通文件");
         if (unreadable.isEmpty())
@@ -92,6 +109,10 @@ void ListFolder(FileList& files, const QString& extension)
         else
             files.unreadable.append({name, unreadable});
     }
+    // A folder that cannot be read through would otherwise look empty, and its batch succeed.
+    if (error)
+        files.problem =
+            QStringLiteral("无法读取文件夹") + files.folder + QLatin1Char('\n') + DescribeFolderError(error);
 }
 } // namespace
 

@@ -21,10 +21,14 @@ struct FileList
     QList<UnreadableFile> unreadable = {};
     // Known to name distinct files: a folder's listing in which no name is a link.
     bool distinct = false;
+    // Folder mode: why the folder could not be listed, naming it; the list is then not to be
+    // imported.
+    QString problem = {};
 };
 
 // Every file of a folder with the extension (compared without case), sorted by name; the entries
-// that cannot be read go to unreadable.
+// that cannot be read go to unreadable. A folder that cannot be listed (no permission, not a
+// folder) sets problem: "无法读取文件夹" + the folder, a line break and why.
 FileList FileListOfFolder(const QString& folder, const QString& extension);
 
 // The files chosen in the open-file dialog (paths, all in one folder) as the file list of a

@@ -55,11 +55,16 @@ QString DescribeRoot(const QString& rootName)
     return QString();
 }
 
-QString WrongKindMessage(const QString& path, const QString& expected, const QString& found)
+// foundNamespace: report files have none, so a root in one is no report whatever its name.
+QString WrongKindMessage(const QString& path, const QString& expected, const QString& found,
+                         const QString& foundNamespace)
 {
-    const QString what = DescribeRoot(found);
+    const QString what = foundNamespace.isEmpty() ? DescribeRoot(found) : QString();
+    const QString inNamespace = foundNamespace.isEmpty()
+                                    ? QString()
+                                    : QStringLiteral(" (命名空间 ") + foundNamespace + QLatin1Char(')');
     return QStringLiteral("不是") + DescribeRoot(expected) + QStringLiteral(":") + path + QLatin1Char('\n') +
-           (what.isEmpty() ? QStringLiteral("根元素是 <") + found + QStringLiteral(">")
+           (what.isEmpty() ? QStringLiteral("根元素是 <") + found + QStringLiteral(">") + inNamespace
                            : QStringLiteral("这是") + what + QStringLiteral(" (根元素 <") + found +
                                  QStringLiteral(">)"));
 }
@@ -77,6 +82,20 @@ QString UnmovedFilesText(const QStringList& unmoved, const QString& firstReason,
             QStringLiteral("\n……另有") + QString::number(unmoved.size() - kNamed) + QStringLiteral("个文件");
     return text + QStringLiteral("\n原因:") + firstReason;
 }
+
+// Files another import of the same folder took away between their import here and their move.
+QString GoneFilesText(const QStringList& gone, const QString& folder)
+{
+    constexpr qsizetype kNamed = 20;
+    QString text = QStringLiteral("\n有") + QString::number(gone.size()) + QStringLiteral("个文件已不在") +
+                   folder + QStringLiteral("中，未移动 (可能已被其他程序移走):");
+    for (qsizetype i = 0; i < gone.size() && i < kNamed; ++i)
+        text += QLatin1Char('\n') + gone[i];
+    if (gone.size() > kNamed)
+        text += QStringLiteral("\n……另有") + QString::number(gone.size() - kNamed) + QStringLiteral("个文件");
+    return text;
+}
+
 // The names of the list that are the database file of these settings or one of its companions
 // (-wal, -shm, -journal), when the list's folder is the database's.
 QStringList DatabaseFilesIn(const QString& folder, const QStringList& names, const Settings& settings)
@@ -224,9 +243,10 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
         }
         const XmlNode root = loaded.document.Root();
         const QString rootName = GetNodeName(root);
-        if (rootName != kind.RootName())
+        const QString rootNamespace = GetNodeNamespace(root);
+        if (rootName != kind.RootName() || !rootNamespace.isEmpty())
         {
-            sink.Show(WrongKindMessage(folder + name, kind.RootName(), rootName));
+            sink.Show(WrongKindMessage(folder + name, kind.RootName(), rootName, rootNamespace));
             ++counts.failed;
             continue;
         }
@@ -372,6 +392,8 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
         const MoveQueue::Result moved = mover->Finish();
         if (!moved.unmoved.isEmpty())
             summary += UnmovedFilesText(moved.unmoved, moved.firstReason, localPath);
+        if (!moved.gone.isEmpty())
+            summary += GoneFilesText(moved.gone, folder);
     }
     sink.Show(summary);
     return counts;

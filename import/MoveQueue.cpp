@@ -9,6 +9,8 @@
 #include <QDirIterator>
 #include <QFile>
 
+#include <cerrno>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -127,9 +129,11 @@ void MoveQueue::Run()
             name = std::move(m_waiting.front());
             m_waiting.pop_front();
         }
+        bool fileMoved = false;
         try
         {
             move(name);
+            fileMoved = true;
             const QString companion = CompanionName(name);
             if (!companion.isEmpty() && m_companions.contains(companion.toLower()) &&
                 !folders.Rename(companion) && PathAttributes(m_folder + companion) >= 0)
@@ -137,7 +141,15 @@ void MoveQueue::Run()
         }
         catch (const CorvaneError& error)
         {
-            // Its rows are in: the file still counts as imported, and the batch goes on.
+            // Its rows are in: the file still counts as imported, and the batch goes on. Another
+            // import of the same folder may have taken it meanwhile: then it is not still in place.
+            struct stat info;
+            if (!fileMoved && ::lstat(QFile::encodeName(m_folder + name).constData(), &info) != 0 &&
+                errno == ENOENT)
+            {
+                m_result.gone.append(name);
+                continue;
+            }
             if (m_result.unmoved.isEmpty())
                 m_result.firstReason = error.Message();
             m_result.unmoved.append(name);

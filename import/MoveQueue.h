@@ -27,6 +27,7 @@ public:
     {
         QStringList unmoved; // files still in the folder, in order
         QString firstReason; // why the first of them stayed
+        QStringList gone; // files no longer in the folder when their turn came (another program moved them)
     };
     // Waits until every file added has been moved or has failed to move.
     Result Finish();

@@ -162,7 +162,7 @@ QString DescribeFileFailure(int code, const QString& database)
                QStringLiteral("\n请确认该文件和它所在的文件夹允许写入");
     case SQLITE_CANTOPEN:
         return QStringLiteral("无法打开数据库文件:") + database +
-               QStringLiteral("\n请确认文件还在，且它所在的文件夹允许读写");
+               QStringLiteral("\n请确认该文件和它所在的文件夹都在，且允许本程序读写");
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
         return QStringLiteral("数据库文件已损坏:") + database + QStringLiteral("\n请换用备份的数据库文件");
@@ -190,6 +190,17 @@ bool LeavesFileUnusable(int code)
 
 QString DescribeSqlError(const QSqlQuery& query)
 {
+    // A failure of the database file reads the same whichever statement met it.
+    const QVariant handle = query.driver() ? query.driver()->handle() : QVariant();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+    {
+        sqlite3* native = *static_cast<sqlite3* const*>(handle.constData());
+        const char* file = native ? sqlite3_db_filename(native, "main") : nullptr;
+        const QString own = DescribeFileFailure(query.lastError().nativeErrorCode().toInt() & 0xff,
+                                                QString::fromUtf8(file ? file : ""));
+        if (!own.isEmpty())
+            return own;
+    }
     return DescribeError(query.lastError());
 }
 
@@ -225,14 +236,19 @@ void Database::Open(const ConnectionTarget& target)
         m_db.setConnectOptions(target.connectOptions);
     if (!m_db.isValid() || !m_db.open())
     {
+        const QString own =
+            m_engine == Engine::SQLite && m_db.isValid()
+                ? DescribeFileFailure(m_db.lastError().nativeErrorCode().toInt() & 0xff, target.shownName)
+                : QString();
         const QString description = m_db.isValid()
                                         ? DescribeError(m_db.lastError())
                                         : QStringLiteral("缺少数据库驱动") + target.driver +
                                               QStringLiteral("(Debian: libqt6sql6-psql / libqt6sql6-sqlite)");
         m_db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_name);
-        throw CorvaneError(QStringLiteral("无法打开数据库") + target.shownName + QStringLiteral(":") +
-                           description);
+        throw CorvaneError(own.isEmpty() ? QStringLiteral("无法打开数据库") + target.shownName +
+                                               QStringLiteral(":") + description
+                                         : own);
     }
     const QVariant handle = m_db.driver()->handle();
     if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)

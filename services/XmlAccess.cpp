@@ -1,5 +1,7 @@
 #include "services/XmlAccess.h"
 
+#include "services/PathAttributes.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -223,11 +225,7 @@ QString ReadRegularFile(const QString& path, QByteArray& content)
     {
         const int error = errno;
         struct stat link;
-        if (error == ENOENT)
-            return ::lstat(name.constData(), &link) == 0 && S_ISLNK(link.st_mode)
-                       ? QStringLiteral("链接指向的文件不存在")
-                       : QStringLiteral("文件不存在");
-        return qt_error_string(error);
+        return DescribeOpenError(error, ::lstat(name.constData(), &link) == 0 && S_ISLNK(link.st_mode));
     }
     struct Closer
     {
@@ -650,6 +648,13 @@ QString GetNodeName(const XmlNode& node)
 {
     return node.node && node.node->name ? QString::fromUtf8(reinterpret_cast<const char*>(node.node->name))
                                         : QString();
+}
+
+QString GetNodeNamespace(const XmlNode& node)
+{
+    return node.node && node.node->ns && node.node->ns->href
+               ? QString::fromUtf8(reinterpret_cast<const char*>(node.node->ns->href))
+               : QString();
 }
 
 QString XmlDocument::FindText(xmlNodePtr context, const QString& xpath)

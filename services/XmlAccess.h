@@ -85,6 +85,10 @@ QString GetXmlError();
 // The node's name ("CorpInfo" for a unit file's root); "" for a null node.
 QString GetNodeName(const XmlNode& node);
 
+// The namespace the node's name is in ("urn:x" for <Report xmlns="urn:x">); "" for none, as in
+// every report file, and for a null node.
+QString GetNodeNamespace(const XmlNode& node);
+
 // Text of the first node the XPath matches (document order), trimmed; "" when none matches.
 QString GetNodeText(const XmlNode& node, const QString& xpath);
 

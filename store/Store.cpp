@@ -61,7 +61,12 @@ void CreateDatabase(const QString& path)
     QFile::remove(temporary);
     try
     {
-        Database db(QStringLiteral("QSQLITE"), temporary);
+        // Named in messages by the file the operator asked for.
+        ConnectionTarget target;
+        target.driver = QStringLiteral("QSQLITE");
+        target.databaseName = temporary;
+        target.shownName = path;
+        Database db(target);
         Transaction transaction(db);
         for (const QString& script : StoreScripts(Engine::SQLite))
             db.ExecuteScript(StoreScript(script));

@@ -153,7 +153,14 @@ INSTANTIATE_TEST_SUITE_P(
         WrongKindCase{"ProjectFileToUnits", false, ReportXml::Project("U01", "P09").Bytes(),
                       "不是单位信息文件:%1\n这是项目信息文件 (根元素 <Report>)"},
         WrongKindCase{"ForeignXmlToProjects", true, "<Foo>bar</Foo>", "不是项目信息文件:%1\n根元素是 <Foo>"},
-        WrongKindCase{"ForeignXmlToUnits", false, "<Foo>bar</Foo>", "不是单位信息文件:%1\n根元素是 <Foo>"}),
+        WrongKindCase{"ForeignXmlToUnits", false, "<Foo>bar</Foo>", "不是单位信息文件:%1\n根元素是 <Foo>"},
+        // Report files name no namespace: their paths would find nothing, and the key be "_".
+        WrongKindCase{"NamespacedReportToProjects", true,
+                      "<Report xmlns=\"urn:x\"><BasicInfo><ProjectName>n</ProjectName></BasicInfo></Report>",
+                      "不是项目信息文件:%1\n根元素是 <Report> (命名空间 urn:x)"},
+        WrongKindCase{"PrefixedCorpInfoToUnits", false,
+                      "<c:CorpInfo xmlns:c=\"urn:y\"><c:Basic><c:CorpID>U8</c:CorpID></c:Basic></c:CorpInfo>",
+                      "不是单位信息文件:%1\n根元素是 <CorpInfo> (命名空间 urn:y)"}),
     CaseName<WrongKindCase>);
 
 // The database chosen as a report file is never opened outside the engine.
@@ -204,6 +211,12 @@ void DanglingLink(const QString& path)
     ASSERT_TRUE(QFile::link(path + QStringLiteral(".gone"), path));
 }
 
+void LinkLoop(const QString& path)
+{
+    ASSERT_TRUE(QFile::link(path + QStringLiteral(".b"), path));
+    ASSERT_TRUE(QFile::link(path, path + QStringLiteral(".b")));
+}
+
 class SpecialFiles : public Batch, public ::testing::WithParamInterface<SpecialCase>
 {
 };
@@ -228,7 +241,9 @@ INSTANTIATE_TEST_SUITE_P(ImportFiles, SpecialFiles,
                                            SpecialCase{"Over64MB", MakeHuge, "文件过大 (超过 64 MB)"},
                                            SpecialCase{"Folder", MakeFolder, "这是一个文件夹，不是文件"},
                                            SpecialCase{"Missing", [](const QString&) {}, "文件不存在"},
-                                           SpecialCase{"DanglingLink", DanglingLink, "链接指向的文件不存在"}),
+                                           SpecialCase{"DanglingLink", DanglingLink, "链接指向的文件不存在"},
+                                           SpecialCase{"LinkLoop", LinkLoop,
+                                                       "符号链接绕成了一个圈，指不到任何文件"}),
                          CaseName<SpecialCase>);
 
 // In folder mode every entry that cannot be read is reported by name, and the rest imported.
@@ -238,6 +253,7 @@ TEST_F(Batch, FolderReportsEachEntryItCannotRead)
     temp.WriteFile(folder + QStringLiteral("a.dw"), UnitFile(QStringLiteral("U5")));
     MakeFifo(folder + QStringLiteral("fifo.dw"));
     DanglingLink(folder + QStringLiteral("gone.dw"));
+    LinkLoop(folder + QStringLiteral("loop.dw"));
     const QByteArray gbkName = QFile::encodeName(folder) + "\xb5\xa5\xce\xbb.dw"; // 单位 in GBK
     QFile raw;
     ASSERT_TRUE(raw.open(fopen(gbkName.constData(), "w"), QIODevice::WriteOnly, QFile::AutoCloseHandle));
@@ -247,7 +263,7 @@ TEST_F(Batch, FolderReportsEachEntryItCannotRead)
     const FileList files = FileListOfFolder(folder, QStringLiteral("dw"));
     const BatchCounts counts = ImportUnitFiles(files, temp.settings, sink);
     EXPECT_EQ(counts.imported, 1);
-    EXPECT_EQ(counts.failed, 3);
+    EXPECT_EQ(counts.failed, 4);
     const QString shown = sink.messages.join(QLatin1String("\n---\n"));
     EXPECT_TRUE(
         shown.contains(QStringLiteral("无法打开指定文件") + folder + QStringLiteral("fifo.dw\n不是普通文件")))
@@ -255,8 +271,20 @@ TEST_F(Batch, FolderReportsEachEntryItCannotRead)
     EXPECT_TRUE(shown.contains(QStringLiteral("无法打开指定文件") + folder +
                                QStringLiteral("gone.dw\n链接指向的文件不存在")));
     EXPECT_TRUE(shown.contains(QStringLiteral("无法打开指定文件") + folder +
+                               QStringLiteral("loop.dw\n符号链接绕成了一个圈")));
+    EXPECT_TRUE(shown.contains(QStringLiteral("无法打开指定文件") + folder +
                                QStringLiteral("\\265\\245\\316\\273.dw\n文件名不能按系统编码解读")));
-    EXPECT_EQ(sink.messages.last(), UnitSummary(1, 3));
+    EXPECT_EQ(sink.messages.last(), UnitSummary(1, 4));
+}
+
+// A path that is no folder is listed as nothing: the list says so, naming it.
+TEST_F(Batch, FolderThatCannotBeListedIsAProblemNotAnEmptyList)
+{
+    Write(QStringLiteral("plain.dw"), UnitFile(QStringLiteral("U5")));
+    const FileList files = FileListOfFolder(In(QStringLiteral("plain.dw")), QStringLiteral("dw"));
+    EXPECT_EQ(files.problem, QStringLiteral("无法读取文件夹") + In(QStringLiteral("plain.dw/")) +
+                                 QStringLiteral("\n这不是一个文件夹"));
+    EXPECT_TRUE(files.names.isEmpty());
 }
 
 // A file whose rows are in but which cannot be moved stays, counts as imported, and the batch
@@ -277,6 +305,34 @@ TEST_F(Batch, FailedMoveIsReportedInTheSummaryAndTheBatchGoesOn)
     EXPECT_TRUE(QFile::exists(Local(QStringLiteral("U3.dw"))));
     EXPECT_TRUE(QFile::exists(In(QStringLiteral("U2.dw"))));
     EXPECT_EQ(temp.Scalar(QStringLiteral("select count(*) from dat_corp_info")).toInt(), 4);
+}
+
+// Another import of the same folder took a file after it was imported here: it is gone from the
+// folder, not still in place.
+TEST_F(Batch, FileTakenByAnotherImportIsNotSaidToBeInPlace)
+{
+    class TakingSink : public RecordingSink
+    {
+    public:
+        explicit TakingSink(const QString& folder) : m_folder(folder) {}
+        void Progress(const QString& step, int, int) override
+        {
+            if (step == QLatin1String("U2.dw"))
+                QFile::rename(m_folder + QStringLiteral("U1.dw"), m_folder + QStringLiteral("U1.elsewhere"));
+        }
+
+    private:
+        QString m_folder;
+    } taking(temp.settings.ImportPath);
+    for (const char* id : {"U1", "U2"})
+        Write(QString::fromLatin1(id) + QStringLiteral(".dw"), UnitFile(QString::fromLatin1(id)));
+    ImportUnitFiles(
+        FileList{temp.settings.ImportPath, {QStringLiteral("U1.dw"), QStringLiteral("U2.dw")}, {}},
+        temp.settings, taking);
+    EXPECT_EQ(taking.messages,
+              QStringList{UnitSummary(2, 0) + QStringLiteral("\n有1个文件已不在") + temp.settings.ImportPath +
+                          QStringLiteral("中，未移动 (可能已被其他程序移走):\nU1.dw")});
+    EXPECT_TRUE(QFile::exists(Local(QStringLiteral("U2.dw"))));
 }
 
 TEST_F(Batch, ManyFailedMovesNameTheFirstTwentyThenACount)

@@ -2,10 +2,18 @@
 #include "ReportXml.h"
 #include "UnitFileText.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSqlQuery>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <array>
+#include <memory>
 
 namespace
 {
@@ -205,4 +213,183 @@ TEST_F(ImportFixture, ADatabaseThatCannotGrowStopsTheBatchWithOneMessage)
     EXPECT_TRUE(QFile::exists(In(QStringLiteral("P0299.xm"))));
     EXPECT_EQ(temp.Scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
 }
+} // namespace
+
+namespace
+{
+// Refusals of the system itself reach the operator in Chinese, naming the file or folder, and the
+// run fails. Root passes permission checks: its run goes without them, so that they bite as they
+// do for an operator.
+struct RefusalCase
+{
+    const char* name;
+    // Sets the scene in the temporary folder; may return a connection held while the program runs.
+    std::unique_ptr<Database> (*prepare)(TempDatabase& temp);
+    const char* arguments; // after the folder options, separated by spaces; %1 is the temporary folder
+    const char* shown;     // %1 as above
+    friend void PrintTo(const RefusalCase& c, std::ostream* out) { *out << c.name; }
+};
+
+void SetMode(const QString& path, QFileDevice::Permissions permissions)
+{
+    ASSERT_TRUE(QFile::setPermissions(path, permissions)) << path.toStdString();
+}
+
+constexpr QFileDevice::Permissions kReadOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
+constexpr QFileDevice::Permissions kAll =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+
+std::unique_ptr<Database> UnlistableFolder(TempDatabase& temp)
+{
+    temp.WriteFile(QStringLiteral("in/box/a.dw"), UnitFile(QStringLiteral("U1")));
+    SetMode(temp.Folder() + QStringLiteral("in/box"), QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return nullptr;
+}
+
+std::unique_ptr<Database> LinkIntoUnreadableFolder(TempDatabase& temp)
+{
+    temp.WriteFile(QStringLiteral("secret/a.dw"), UnitFile(QStringLiteral("U1")));
+    QDir().mkpath(temp.Folder() + QStringLiteral("in/box"));
+    EXPECT_TRUE(QFile::link(temp.Folder() + QStringLiteral("secret/a.dw"),
+                            temp.Folder() + QStringLiteral("in/box/a.dw")));
+    SetMode(temp.Folder() + QStringLiteral("secret"), QFileDevice::WriteOwner);
+    return nullptr;
+}
+
+std::unique_ptr<Database> ReadOnlyDatabaseFile(TempDatabase& temp)
+{
+    temp.WriteFile(QStringLiteral("in/a.dw"), UnitFile(QStringLiteral("U1")));
+    SetMode(temp.settings.LocalPath + QStringLiteral("wenwu.mdb"), QFileDevice::ReadOwner);
+    return nullptr;
+}
+
+std::unique_ptr<Database> UnreadableDatabaseFile(TempDatabase& temp)
+{
+    temp.WriteFile(QStringLiteral("in/a.dw"), UnitFile(QStringLiteral("U1")));
+    SetMode(temp.settings.LocalPath + QStringLiteral("wenwu.mdb"), {});
+    return nullptr;
+}
+
+std::unique_ptr<Database> ReadOnlyDatabaseFolder(TempDatabase& temp)
+{
+    temp.WriteFile(QStringLiteral("in/a.dw"), UnitFile(QStringLiteral("U1")));
+    SetMode(temp.settings.LocalPath, kReadOnly);
+    return nullptr;
+}
+
+std::unique_ptr<Database> ReadOnlyFolderForInitDb(TempDatabase& temp)
+{
+    QDir().mkpath(temp.Folder() + QStringLiteral("ro"));
+    SetMode(temp.Folder() + QStringLiteral("ro"), kReadOnly);
+    return nullptr;
+}
+
+// Pages after the header overwritten: the file still opens as a database.
+std::unique_ptr<Database> DamagedDatabase(TempDatabase& temp)
+{
+    temp.WriteFile(QStringLiteral("in/a.dw"), UnitFile(QStringLiteral("U1")));
+    QFile file(temp.settings.LocalPath + QStringLiteral("wenwu.mdb"));
+    EXPECT_TRUE(file.open(QIODevice::ReadWrite));
+    EXPECT_TRUE(file.seek(100));
+    file.write(QByteArray(int(file.size()) - 100, '\x5a'));
+    return nullptr;
+}
+
+// The last page of many project rows overwritten: a report meets it only while stepping its rows.
+std::unique_ptr<Database> DamagedLaterPage(TempDatabase& temp)
+{
+    for (const QString& name :
+         QDir(QStringLiteral(CORVANE_TEMPLATE_DIR)).entryList({QStringLiteral("*.xls")}))
+        EXPECT_TRUE(
+            QFile::copy(QStringLiteral(CORVANE_TEMPLATE_DIR "/") + name, temp.settings.AppFolder + name));
+    const QString path = temp.settings.LocalPath + QStringLiteral("wenwu.mdb");
+    qint64 pageSize = 0;
+    {
+        Database db(QStringLiteral("QSQLITE"), path);
+        Transaction transaction(db);
+        for (int i = 0; i < 200; ++i)
+            db.Run(QStringLiteral(
+                       "insert into dat_project_info(projectid, corpid, name, remark) values(?, ?, ?, ?)"),
+                   std::array<QVariant, 4>{QStringLiteral("U01_P%1").arg(i), QStringLiteral("U01"),
+                                           QStringLiteral("n"), QString(1000, u'x')});
+        transaction.Commit();
+        QSqlQuery& size = db.Execute(QStringLiteral("pragma page_size"));
+        pageSize = size.next() ? size.value(0).toLongLong() : 0;
+        size.finish();
+    }
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadWrite));
+    EXPECT_TRUE(file.seek(file.size() - pageSize));
+    file.write(QByteArray(int(pageSize), '\x5a'));
+    return nullptr;
+}
+
+// A database fresh from init-db is not yet in WAL mode: another program's open write keeps the
+// whole file.
+std::unique_ptr<Database> LockedFreshDatabase(TempDatabase& temp)
+{
+    temp.WriteFile(QStringLiteral("in/a.dw"), UnitFile(QStringLiteral("U1")));
+    auto holder = std::make_unique<Database>(QStringLiteral("QSQLITE"),
+                                             temp.settings.LocalPath + QStringLiteral("wenwu.mdb"));
+    holder->ExecuteControl(QStringLiteral("BEGIN EXCLUSIVE"));
+    return holder;
+}
+
+class Refusals : public ImportFixture, public ::testing::WithParamInterface<RefusalCase>
+{
+};
+
+TEST_P(Refusals, AreShownInChineseNamingWhatAndTheRunFails)
+{
+    const RefusalCase& c = GetParam();
+    const std::unique_ptr<Database> holder = c.prepare(temp);
+    QString program = QStringLiteral(CORVANE_CLI);
+    QStringList arguments = {QStringLiteral("--app-folder"), temp.settings.AppFolder,
+                             QStringLiteral("--local-path"), temp.settings.LocalPath};
+    for (const QString& argument : QString::fromUtf8(c.arguments).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        arguments.append(argument.contains(QLatin1String("%1")) ? argument.arg(temp.Folder()) : argument);
+    if (::geteuid() == 0)
+    {
+        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+        if (setpriv.isEmpty())
+            GTEST_SKIP() << "running as root without setpriv (util-linux): permissions do not bind";
+        arguments.prepend(program);
+        arguments.prepend(QStringLiteral("--bounding-set=-dac_override,-dac_read_search"));
+        program = setpriv;
+    }
+    QProcess cli;
+    cli.start(program, arguments);
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    for (const char* folder : {"in/box", "secret", "ro", "local"})
+        QFile::setPermissions(temp.Folder() + QString::fromLatin1(folder), kAll);
+    const QString shown =
+        QString::fromUtf8(cli.readAllStandardOutput()) + QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitCode(), 1) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QString::fromUtf8(c.shown).arg(temp.Folder()))) << shown.toStdString();
+    for (const char* english : {"database", "readonly", "unable", "locked", "malformed", "Permission"})
+        EXPECT_FALSE(shown.contains(QLatin1String(english))) << shown.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, Refusals,
+    ::testing::Values(
+        RefusalCase{"UnlistableImportFolder", UnlistableFolder, "import-units %1in/box",
+                    "无法读取文件夹%1in/box/\n没有权限列出该文件夹中的文件"},
+        RefusalCase{"LinkIntoAnUnreadableFolder", LinkIntoUnreadableFolder, "import-units %1in/box",
+                    "无法打开指定文件%1in/box/a.dw\n没有权限读取链接指向的文件或它所在的文件夹"},
+        RefusalCase{"ReadOnlyDatabaseFile", ReadOnlyDatabaseFile, "import-units %1in/a.dw",
+                    "数据库文件只读，无法写入:%1local/wenwu.mdb\n"},
+        RefusalCase{"ReadOnlyDatabaseFolder", ReadOnlyDatabaseFolder, "import-units %1in/a.dw",
+                    "数据库文件只读，无法写入:%1local/wenwu.mdb\n请确认该文件和它所在的文件夹允许写入"},
+        RefusalCase{"InitDbInAReadOnlyFolder", ReadOnlyFolderForInitDb, "init-db %1ro",
+                    "无法打开数据库文件:%1ro/wenwu.mdb\n请确认该文件和它所在的文件夹都在，且允许本程序读写"},
+        RefusalCase{"DamagedDatabase", DamagedDatabase, "import-units %1in/a.dw",
+                    "数据库文件已损坏:%1local/wenwu.mdb\n请换用备份的数据库文件"},
+        RefusalCase{"DamagedPageMetWhileAReportReadsOn", DamagedLaterPage, "reports",
+                    "查询失败:数据库文件已损坏:%1local/wenwu.mdb\n请换用备份的数据库文件"},
+        RefusalCase{"UnreadableDatabaseFile", UnreadableDatabaseFile, "import-units %1in/a.dw",
+                    "无法打开数据库文件:%1local/wenwu.mdb\n请确认"},
+        RefusalCase{"FreshDatabaseLockedByAnotherProgram", LockedFreshDatabase, "import-units %1in/a.dw",
+                    "数据库正被其他程序使用%1local/wenwu.mdb"}),
+    CaseName<RefusalCase>);
 } // namespace
