@@ -273,8 +273,10 @@ QString ReadRegularFile(const QString& path, QByteArray& content)
 const QString kDeclaresEntities = QStringLiteral("文件声明了实体 (DTD ENTITY)，不予读取");
 
 // Report files carry no attributes. The parser checks each attribute of an element against the
-// ones before it, so an element with many would take minutes.
+// ones before it, so an element with many would take minutes; and it looks up each element's
+// prefix among every namespace declared around it, so many of those would too.
 constexpr int kMaxAttributes = 64;
+constexpr int kMaxNamespaces = 64;
 
 // What a parsed document takes per node: the parser's node with the allocator's rounding, and
 // for an element its entry in the name index (twice, while the index grows). An attribute is a
@@ -291,6 +293,7 @@ struct MarkupSurvey
 {
     qint64 elements = 0;
     qint64 attributes = 0;
+    qint64 namespaces = 0;
     qint64 texts = 0;
     QString refusal;
 
@@ -360,6 +363,20 @@ private:
         m_p = close ? static_cast<const char*>(close) + 1 : m_end;
     }
 
+    // Whether the attribute before the "=" at m_p is "xmlns" or "xmlns:prefix".
+    bool NamesNamespace() const
+    {
+        auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+        const char* end = m_p;
+        while (blank(end[-1]))
+            --end;
+        const char* begin = end;
+        while (!blank(begin[-1]) && begin[-1] != '"' && begin[-1] != '\'' && begin[-1] != '<')
+            --begin;
+        return end - begin >= 5 && std::memcmp(begin, "xmlns", 5) == 0 &&
+               (end - begin == 5 || begin[5] == ':');
+    }
+
     // A tag or declaration up to its ">", counting the attributes of a start tag.
     void SkipTag()
     {
@@ -374,6 +391,11 @@ private:
             if (*m_p == '=' && ++attributes > kMaxAttributes)
             {
                 m_survey.refusal = QStringLiteral("元素的属性过多 (超过 %1 个)").arg(kMaxAttributes);
+                return;
+            }
+            if (*m_p == '=' && NamesNamespace() && ++m_survey.namespaces > kMaxNamespaces)
+            {
+                m_survey.refusal = QStringLiteral("命名空间声明过多 (超过 %1 个)").arg(kMaxNamespaces);
                 return;
             }
             ++m_p;

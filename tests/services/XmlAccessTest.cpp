@@ -98,6 +98,22 @@ QByteArray Attributes(int count)
     return text + "/></R>";
 }
 
+// Elements in elements, each declaring namespaces; the parser looks up every prefix among all.
+QByteArray NestedNamespaces(int depth, int each)
+{
+    QByteArray text;
+    for (int level = 0; level < depth; ++level)
+    {
+        text += "<e";
+        for (int i = 0; i < each; ++i)
+            text += " xmlns:p" + QByteArray::number(level) + "n" + QByteArray::number(i) + "='u:x'";
+        text += ">";
+    }
+    for (int level = 0; level < depth; ++level)
+        text += "</e>";
+    return text;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     XmlAccess, LoadRefusals,
     ::testing::Values(
@@ -132,6 +148,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Report files carry none; a few are read, many would hold the parser for minutes.
         RefusalCase{"SixtyFourAttributes", Attributes(64), ""},
         RefusalCase{"SixtyFiveAttributes", Attributes(65), "元素的属性过多 (超过 64 个)"},
+        RefusalCase{"SixtyFourNamespaces", NestedNamespaces(4, 16), ""},
+        RefusalCase{"SixtyFiveNamespaces", NestedNamespaces(5, 13), "命名空间声明过多 (超过 64 个)"},
         // An error ends the parse, so that what follows it is never parsed unchecked.
         RefusalCase{"ManyAttributesAfterABrokenComment", "<R><!-- \x01 " + Attributes(200000) + " --></R>",
                     "编码错误: 第1行第9列: 含有无效字符，或字节不符合文件声明的编码"}),
