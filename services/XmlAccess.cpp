@@ -156,8 +156,8 @@ QByteArray ForcedEncoding(const QByteArray& content)
 #if CORVANE_HAVE_ICONV
 // Report files are ASCII markup with a few Chinese values. Passing only the runs of multi-byte
 // characters through iconv costs a fraction of converting every byte. False for a sequence
-// that is not GB18030: the caller then lets the parser meet it.
-bool DecodeGb18030(const QByteArray& in, QByteArray& out)
+// that is not GB18030, with undecodable at its offset: the caller then lets the parser meet it.
+bool DecodeGb18030(const QByteArray& in, QByteArray& out, qsizetype& undecodable)
 {
     struct Converter
     {
@@ -187,6 +187,7 @@ bool DecodeGb18030(const QByteArray& in, QByteArray& out)
         const char* run = p;
         while (p < end && uchar(*p) >= 0x80)
             p += (p + 1 < end && uchar(p[1]) >= 0x30 && uchar(p[1]) <= 0x39) ? 4 : 2; // 4 bytes: digit second
+        undecodable = run - in.constData();
         if (p > end)
             return false;
         char* source = const_cast<char*>(run);
@@ -195,7 +196,10 @@ bool DecodeGb18030(const QByteArray& in, QByteArray& out)
         iconv(converter.handle, nullptr, nullptr, nullptr, nullptr);
         if (iconv(converter.handle, &source, &sourceLeft, &target, &targetLeft) == std::size_t(-1) ||
             sourceLeft != 0)
+        {
+            undecodable = source - in.constData();
             return false;
+        }
     }
     out.resize(target - out.data());
     return true;
@@ -465,7 +469,8 @@ public:
     ParseErrors& operator=(const ParseErrors&) = delete;
 
     // The first error, as the operator should read it.
-    QString Reason() const
+    // A conversion error carries no position: at, when known, is the offset of the bytes.
+    QString Reason(const QByteArray& content = QByteArray(), qsizetype at = -1) const
     {
         if (!m_seen)
             return QStringLiteral("文件为空或没有根元素");
@@ -477,12 +482,21 @@ public:
             lead = QStringLiteral("编码错误: ");
         if (m_line > 0)
             lead += QStringLiteral("第%1行第%2列: ").arg(m_line).arg(m_column);
+        else if (at >= 0 && at < content.size())
+        {
+            const qsizetype lineStart = content.lastIndexOf('\n', at) + 1; // 0 on the first line
+            lead += QStringLiteral("第%1行第%2列: ")
+                        .arg(content.left(lineStart).count('\n') + 1)
+                        .arg(at - lineStart + 1);
+        }
         return lead + Description();
     }
 
 private:
     QString Description() const
     {
+        if (m_domain == XML_FROM_I18N)
+            return QStringLiteral("含有无效字符，或字节不符合文件声明的编码");
         switch (m_code)
         {
         case XML_ERR_TAG_NOT_FINISHED:
@@ -805,8 +819,9 @@ XmlDocument LoadXmlFile(const QString& path, const std::function<bool(qint64 mem
         options |= XML_PARSE_IGNORE_ENC;
     ParseErrors errors;
     xmlDocPtr raw = nullptr;
+    qsizetype undecodable = -1; // where the bytes are not of the declared encoding
 #if CORVANE_HAVE_ICONV
-    if (!encoding.isEmpty() && DecodeGb18030(content, utf8))
+    if (!encoding.isEmpty() && DecodeGb18030(content, utf8, undecodable))
     {
         // No encoding named: with the declaration ignored the parser reads UTF-8 as it is,
         // where naming UTF-8 would pass every byte through a converter.
@@ -826,7 +841,7 @@ XmlDocument LoadXmlFile(const QString& path, const std::function<bool(qint64 mem
     {
         if (raw)
             xmlFreeDoc(raw);
-        return fail(errors.Reason());
+        return fail(errors.Reason(content, undecodable));
     }
     if (DeclaresEntities(raw))
     {
