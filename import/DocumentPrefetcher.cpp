@@ -6,16 +6,41 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
+
+DocumentPrefetcher::Hold::Hold(Hold&& other) noexcept
+    : m_owner(std::exchange(other.m_owner, nullptr)), m_bytes(std::exchange(other.m_bytes, 0))
+{
+}
+
+DocumentPrefetcher::Hold& DocumentPrefetcher::Hold::operator=(Hold&& other) noexcept
+{
+    if (this != &other)
+    {
+        if (m_owner)
+            m_owner->Release(m_bytes);
+        m_owner = std::exchange(other.m_owner, nullptr);
+        m_bytes = std::exchange(other.m_bytes, 0);
+    }
+    return *this;
+}
+
+DocumentPrefetcher::Hold::~Hold()
+{
+    if (m_owner)
+        m_owner->Release(m_bytes);
+}
 
 DocumentPrefetcher::DocumentPrefetcher(const QString& folder, const QStringList& names, std::size_t ahead,
-                                       int loaders)
+                                       int loaders, qint64 memory)
     : m_folder(folder), m_names(names), m_ahead(ahead < 2 ? 2 : ahead),
-      m_wakeAt(std::min<std::size_t>(4, m_ahead))
+      m_wakeAt(std::min<std::size_t>(4, m_ahead)), m_memory(memory)
 {
     // libxml2 sets up its globals once, on the first thread that asks.
     xmlInitParser();
     loaders = std::max(1, loaders);
     m_spent.resize(std::size_t(loaders));
+    m_finished.resize(std::size_t(loaders));
     m_running = loaders;
     for (int loader = 0; loader < loaders; ++loader)
         m_threads.emplace_back(&DocumentPrefetcher::Run, this, loader);
@@ -30,6 +55,9 @@ DocumentPrefetcher::~DocumentPrefetcher()
     m_changed.notify_all();
     for (std::thread& thread : m_threads)
         thread.join();
+    // Their memory is given back while the counts still exist.
+    m_window.clear();
+    m_spent.clear();
 }
 
 DocumentPrefetcher::Loaded DocumentPrefetcher::Next()
@@ -41,7 +69,12 @@ DocumentPrefetcher::Loaded DocumentPrefetcher::Next()
         // Woken when a few files are ready rather than each one: a wake-up costs about as much as
         // the loading of a small file.
         m_batchWaiting = true;
-        m_changed.wait(lock, [this] { return ReadyInOrder() >= m_wakeAt || m_running == 0; });
+        // A loader waiting for memory the ready documents hold needs them taken now.
+        m_changed.wait(lock,
+                       [this] {
+                           return ReadyInOrder() >= m_wakeAt || m_running == 0 ||
+                                  (m_memoryShort && ReadyInOrder() > 0);
+                       });
         m_batchWaiting = false;
     }
     if (pastFailure || m_window.empty() || !m_window.front().ready)
@@ -72,11 +105,75 @@ std::size_t DocumentPrefetcher::ReadyInOrder() const
 
 void DocumentPrefetcher::Recycle(Loaded loaded)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    LearnPaths(loaded.document);
-    if (m_running > 0 && loaded.loader >= 0 && std::size_t(loaded.loader) < m_spent.size())
-        m_spent[std::size_t(loaded.loader)].push_back(std::move(loaded.document));
-    // else it is freed here on leaving: no loader is left to take it
+    Loaded unclaimed; // freed here after the lock, when no loader is left to take it
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        LearnPaths(loaded.document);
+        if (loaded.loader >= 0 && std::size_t(loaded.loader) < m_spent.size() &&
+            !m_finished[std::size_t(loaded.loader)])
+            m_spent[std::size_t(loaded.loader)].push_back(std::move(loaded));
+        else
+            unclaimed = std::move(loaded);
+        wake = m_waitingForMemory > 0;
+    }
+    if (wake)
+        m_changed.notify_all();
+}
+
+bool DocumentPrefetcher::Admit(qsizetype index, qint64 bytes, int loader, Hold& hold)
+{
+    std::vector<Loaded> spent;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    ++m_waitingForMemory;
+    for (;;)
+    {
+        if (m_stop || (m_failedAt >= 0 && m_failedAt < index))
+        {
+            --m_waitingForMemory;
+            return false;
+        }
+        // In list order: a later file holding memory could leave the batch waiting for this one.
+        const bool turn = m_admitted == index;
+        if (turn && (m_held + bytes <= m_memory || m_held == 0))
+            break;
+        if (turn && !m_memoryShort)
+        {
+            m_memoryShort = true;
+            if (m_batchWaiting && ReadyInOrder() > 0)
+                m_changed.notify_all();
+        }
+        if (!m_spent[std::size_t(loader)].empty())
+        {
+            spent.swap(m_spent[std::size_t(loader)]);
+            lock.unlock();
+            spent.clear();
+            lock.lock();
+            continue;
+        }
+        m_changed.wait(lock);
+    }
+    m_held += bytes;
+    ++m_admitted;
+    m_memoryShort = false;
+    const bool wake = --m_waitingForMemory > 0;
+    lock.unlock();
+    if (wake)
+        m_changed.notify_all();
+    hold = Hold(this, bytes);
+    return true;
+}
+
+void DocumentPrefetcher::Release(qint64 bytes)
+{
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_held -= bytes;
+        wake = m_waitingForMemory > 0;
+    }
+    if (wake)
+        m_changed.notify_all();
 }
 
 void DocumentPrefetcher::LearnPaths(const XmlDocument& document)
@@ -93,30 +190,43 @@ void DocumentPrefetcher::Run(int loader)
 {
     YieldToForegroundWork();
     LoadAll(loader);
+    std::vector<Loaded> spent; // freed after the lock; later ones are freed by the batch
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         --m_running;
+        m_finished[std::size_t(loader)] = true;
+        spent.swap(m_spent[std::size_t(loader)]);
     }
+    spent.clear();
     m_changed.notify_all();
 }
 
 void DocumentPrefetcher::LoadAll(int loader)
 {
-    std::vector<XmlDocument> spent;
+    std::vector<Loaded> spent;
     for (;;)
     {
         qsizetype index = 0;
         QStringList paths;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
+            // Also woken to free what the batch handed back when another loader waits for memory.
             m_changed.wait(lock,
-                           [this]
+                           [this, loader]
                            {
                                return m_stop || m_failedAt >= 0 || m_claimed == m_names.size() ||
-                                      std::size_t(m_claimed - m_given) < m_ahead;
+                                      std::size_t(m_claimed - m_given) < m_ahead ||
+                                      (m_waitingForMemory > 0 && !m_spent[std::size_t(loader)].empty());
                            });
             if (m_stop || m_failedAt >= 0 || m_claimed == m_names.size())
                 return;
+            if (std::size_t(m_claimed - m_given) >= m_ahead)
+            {
+                spent.swap(m_spent[std::size_t(loader)]);
+                lock.unlock();
+                spent.clear();
+                continue;
+            }
             index = m_claimed++;
             m_window.emplace_back();
             paths = m_paths; // shared, not copied
@@ -130,7 +240,8 @@ void DocumentPrefetcher::LoadAll(int loader)
         // An exception must not leave this thread: it would end the program without a summary.
         try
         {
-            loaded.document = LoadXmlFile(m_folder + name);
+            loaded.document = LoadXmlFile(m_folder + name, [&](qint64 bytes)
+                                          { return Admit(index, bytes, loader, loaded.memory); });
             loaded.error = GetXmlError();
             loaded.document.PrepareLookups();
             loaded.document.PrepareTexts(paths);
@@ -158,8 +269,9 @@ void DocumentPrefetcher::LoadAll(int loader)
             Slot& slot = m_window[std::size_t(index - m_given)];
             slot.loaded = std::move(loaded);
             slot.ready = true;
-            wakeBatch = m_batchWaiting &&
-                        (ReadyInOrder() >= m_wakeAt || m_failedAt >= 0 || m_claimed == m_names.size());
+            wakeBatch = (m_batchWaiting && (ReadyInOrder() >= m_wakeAt || m_failedAt >= 0 ||
+                                            m_claimed == m_names.size() || m_memoryShort)) ||
+                        (m_waitingForMemory > 0 && m_failedAt == index);
         }
         if (wakeBatch)
             m_changed.notify_all();

@@ -158,8 +158,8 @@ QByteArray ForcedEncoding(const QByteArray& content)
 #if CORVANE_HAVE_ICONV
 // Report files are ASCII markup with a few Chinese values. Passing only the runs of multi-byte
 // characters through iconv costs a fraction of converting every byte. False for a sequence
-// that is not GB18030: the caller then lets the parser meet it.
-bool DecodeGb18030(const QByteArray& in, QByteArray& out)
+// that is not GB18030, with undecodable at its offset: the caller then lets the parser meet it.
+bool DecodeGb18030(const QByteArray& in, QByteArray& out, qsizetype& undecodable)
 {
     struct Converter
     {
@@ -189,6 +189,7 @@ bool DecodeGb18030(const QByteArray& in, QByteArray& out)
         const char* run = p;
         while (p < end && uchar(*p) >= 0x80)
             p += (p + 1 < end && uchar(p[1]) >= 0x30 && uchar(p[1]) <= 0x39) ? 4 : 2; // 4 bytes: digit second
+        undecodable = run - in.constData();
         if (p > end)
             return false;
         char* source = const_cast<char*>(run);
@@ -197,7 +198,10 @@ bool DecodeGb18030(const QByteArray& in, QByteArray& out)
         iconv(converter.handle, nullptr, nullptr, nullptr, nullptr);
         if (iconv(converter.handle, &source, &sourceLeft, &target, &targetLeft) == std::size_t(-1) ||
             sourceLeft != 0)
+        {
+            undecodable = source - in.constData();
             return false;
+        }
     }
     out.resize(target - out.data());
     return true;
@@ -209,8 +213,8 @@ bool DecodeGb18030(const QByteArray& in, QByteArray& out)
 constexpr int kParseOptions =
     XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
 
-// Report files are a few kilobytes; a file this large is not one.
-constexpr qint64 kMaxXmlFileSize = qint64(64) << 20;
+// Report files are under 100 KB; a file this large is not one.
+constexpr qint64 kMaxXmlFileSize = qint64(16) << 20;
 constexpr qsizetype kKeptBufferSize = qsizetype(1) << 20;
 
 // The bytes of a regular file up to kMaxXmlFileSize; the reason it cannot be read otherwise. A
@@ -268,6 +272,175 @@ QString ReadRegularFile(const QString& path, QByteArray& content)
     return QString();
 }
 
+const QString kDeclaresEntities = QStringLiteral("文件声明了实体 (DTD ENTITY)，不予读取");
+
+// Report files carry no attributes. The parser checks each attribute of an element against the
+// ones before it, so an element with many would take minutes; and it looks up each element's
+// prefix among every namespace declared around it, so many of those would too.
+constexpr int kMaxAttributes = 64;
+constexpr int kMaxNamespaces = 64;
+
+// What a parsed document takes per node: the parser's node with the allocator's rounding, and
+// for an element its entry in the name index (twice, while the index grows). An attribute is a
+// node and its text. A document of a million empty elements measured 150 MB: counted with room.
+constexpr qint64 kElementMemory = 208;
+constexpr qint64 kAttributeMemory = 256;
+constexpr qint64 kTextMemory = 144;
+
+// What the bytes of a file tell before it is parsed: the nodes the parse would make at most, or
+// why the file is refused unparsed. Only markup is looked at, and its bytes are ASCII in every
+// encoding the program reads. Up to the parser's first error this reads the file as the parser
+// does (comments, CDATA, instructions and quoted values skipped), and the parse ends there.
+struct MarkupSurvey
+{
+    qint64 elements = 0;
+    qint64 attributes = 0;
+    qint64 namespaces = 0;
+    qint64 texts = 0;
+    QString refusal;
+
+    qint64 Memory(qint64 bytes) const
+    {
+        return elements * kElementMemory + attributes * kAttributeMemory + texts * kTextMemory + bytes;
+    }
+};
+
+class MarkupScanner
+{
+public:
+    explicit MarkupScanner(const QByteArray& content)
+        : m_p(content.constData()), m_end(content.constData() + content.size())
+    {
+    }
+
+    MarkupSurvey Survey()
+    {
+        while (m_p < m_end && m_survey.refusal.isEmpty())
+        {
+            const char* open = static_cast<const char*>(std::memchr(m_p, '<', std::size_t(m_end - m_p)));
+            if (open != m_p)
+                ++m_survey.texts;
+            if (!open)
+                break;
+            m_p = open;
+            if (At("<!--"))
+                SkipPast(4, "-->");
+            else if (At("<![CDATA["))
+            {
+                ++m_survey.texts;
+                SkipPast(9, "]]>");
+            }
+            else if (At("<?"))
+                SkipPast(2, "?>");
+            else if (At("<!DOCTYPE"))
+                SkipDoctype();
+            else if (At("</") || At("<!"))
+                SkipTag();
+            else
+            {
+                ++m_survey.elements;
+                SkipTag();
+            }
+        }
+        return m_survey;
+    }
+
+private:
+    bool At(const char* text) const
+    {
+        const std::size_t n = std::strlen(text);
+        return std::size_t(m_end - m_p) >= n && std::memcmp(m_p, text, n) == 0;
+    }
+
+    void SkipPast(std::size_t skip, const char* terminator)
+    {
+        const std::size_t n = std::strlen(terminator);
+        const char* found = std::search(m_p + skip, m_end, terminator, terminator + n);
+        m_p = found == m_end ? m_end : found + n;
+    }
+
+    void SkipQuoted()
+    {
+        const void* close = std::memchr(m_p + 1, *m_p, std::size_t(m_end - m_p - 1));
+        m_p = close ? static_cast<const char*>(close) + 1 : m_end;
+    }
+
+    // Whether the attribute before the "=" at m_p is "xmlns" or "xmlns:prefix".
+    bool NamesNamespace() const
+    {
+        auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+        const char* end = m_p;
+        while (blank(end[-1]))
+            --end;
+        const char* begin = end;
+        while (!blank(begin[-1]) && begin[-1] != '"' && begin[-1] != '\'' && begin[-1] != '<')
+            --begin;
+        return end - begin >= 5 && std::memcmp(begin, "xmlns", 5) == 0 &&
+               (end - begin == 5 || begin[5] == ':');
+    }
+
+    // A tag or declaration up to its ">", counting the attributes of a start tag.
+    void SkipTag()
+    {
+        qint64 attributes = 0;
+        for (++m_p; m_p < m_end && *m_p != '>';)
+        {
+            if (*m_p == '"' || *m_p == '\'')
+            {
+                SkipQuoted();
+                continue;
+            }
+            if (*m_p == '=' && ++attributes > kMaxAttributes)
+            {
+                m_survey.refusal = QStringLiteral("元素的属性过多 (超过 %1 个)").arg(kMaxAttributes);
+                return;
+            }
+            if (*m_p == '=' && NamesNamespace() && ++m_survey.namespaces > kMaxNamespaces)
+            {
+                m_survey.refusal = QStringLiteral("命名空间声明过多 (超过 %1 个)").arg(kMaxNamespaces);
+                return;
+            }
+            ++m_p;
+        }
+        m_survey.attributes += attributes;
+        if (m_p < m_end)
+            ++m_p;
+    }
+
+    // Entities are declared in the internal subset only: an external one is never read.
+    void SkipDoctype()
+    {
+        m_p += 9;
+        while (m_p < m_end && *m_p != '[' && *m_p != '>')
+            (*m_p == '"' || *m_p == '\'') ? SkipQuoted() : void(++m_p);
+        if (m_p < m_end && *m_p == '[')
+            for (++m_p; m_p < m_end && *m_p != ']';)
+            {
+                if (At("<!ENTITY"))
+                {
+                    m_survey.refusal = kDeclaresEntities;
+                    return;
+                }
+                if (At("<!--"))
+                    SkipPast(4, "-->");
+                else if (At("<?"))
+                    SkipPast(2, "?>");
+                else if (*m_p == '<')
+                    SkipTag();
+                else
+                    ++m_p;
+            }
+        if (m_p < m_end && *m_p == '>')
+            ++m_p;
+        else if (m_p < m_end)
+            SkipTag();
+    }
+
+    const char* m_p;
+    const char* const m_end;
+    MarkupSurvey m_survey;
+};
+
 // A DTD that declares entities lets a small file expand to gigabytes once its text is read;
 // report files never declare any.
 bool DeclaresEntities(xmlDocPtr doc)
@@ -294,34 +467,91 @@ public:
     ParseErrors& operator=(const ParseErrors&) = delete;
 
     // The first error, as the operator should read it.
-    QString Reason() const
+    // A conversion error carries no position: at, when known, is the offset of the bytes.
+    QString Reason(const QByteArray& content = QByteArray(), qsizetype at = -1) const
     {
         if (!m_seen)
             return QStringLiteral("文件为空或没有根元素");
-        QString reason;
+        QString lead = QStringLiteral("格式不正确: ");
         if (m_code == XML_ERR_UNSUPPORTED_ENCODING || m_code == XML_ERR_UNKNOWN_ENCODING)
-            reason = QStringLiteral("未知的编码: ");
+            lead = QStringLiteral("未知的编码: ");
         else if (m_domain == XML_FROM_I18N || m_code == XML_ERR_INVALID_CHAR ||
                  m_code == XML_ERR_INVALID_ENCODING)
-            reason = QStringLiteral("编码错误: ");
-        else
-            reason = QStringLiteral("格式不正确: ");
+            lead = QStringLiteral("编码错误: ");
         if (m_line > 0)
-            reason += QStringLiteral("第%1行第%2列: ").arg(m_line).arg(m_column);
-        return reason + m_message;
+            lead += QStringLiteral("第%1行第%2列: ").arg(m_line).arg(m_column);
+        else if (at >= 0 && at < content.size())
+        {
+            const qsizetype lineStart = content.lastIndexOf('\n', at) + 1; // 0 on the first line
+            lead += QStringLiteral("第%1行第%2列: ")
+                        .arg(content.left(lineStart).count('\n') + 1)
+                        .arg(at - lineStart + 1);
+        }
+        return lead + Description();
     }
 
 private:
+    QString Description() const
+    {
+        if (m_domain == XML_FROM_I18N)
+            return QStringLiteral("含有无效字符，或字节不符合文件声明的编码");
+        switch (m_code)
+        {
+        case XML_ERR_TAG_NOT_FINISHED:
+            return QStringLiteral("文件不完整，元素 <%1> (第%2行) 没有结束").arg(m_text1).arg(m_number);
+        case XML_ERR_TAG_NAME_MISMATCH:
+            return QStringLiteral("结束标签 </%1> 与第%2行的开始标签 <%3> 不匹配")
+                .arg(m_text2, QString::number(m_number), m_text1);
+        case XML_ERR_GT_REQUIRED:
+            return QStringLiteral("标签缺少结尾的 \">\"");
+        case XML_ERR_DOCUMENT_END:
+        case XML_ERR_EXTRA_CONTENT:
+            return QStringLiteral("根元素之后还有内容 (一个文件只能有一个根元素)");
+        case XML_ERR_DOCUMENT_START:
+        case XML_ERR_DOCUMENT_EMPTY:
+            return QStringLiteral("不是 XML 文件 (找不到开始标签 \"<\")");
+        case XML_ERR_INVALID_CHAR:
+        case XML_ERR_INVALID_ENCODING:
+            return QStringLiteral("含有无效字符，或字节不符合文件声明的编码");
+        case XML_ERR_UNSUPPORTED_ENCODING:
+        case XML_ERR_UNKNOWN_ENCODING:
+            return QStringLiteral("不支持编码 %1").arg(m_text1);
+        case XML_ERR_ATTRIBUTE_REDEFINED:
+            return QStringLiteral("属性 %1 重复").arg(m_text1);
+        case XML_ERR_UNDECLARED_ENTITY:
+            return QStringLiteral("引用了未定义的实体 &%1;").arg(m_text1);
+        case XML_ERR_LT_IN_ATTRIBUTE:
+            return QStringLiteral("属性值中有未转义的 \"<\"");
+        case XML_ERR_ATTRIBUTE_NOT_STARTED:
+            return QStringLiteral("属性值缺少引号");
+        case XML_ERR_COMMENT_NOT_FINISHED:
+            return QStringLiteral("注释没有结束");
+        case XML_ERR_CDATA_NOT_FINISHED:
+            return QStringLiteral("CDATA 段没有结束");
+        default:
+            return QStringLiteral("(libxml2 错误 %1) %2").arg(m_code).arg(m_message);
+        }
+    }
+
     static void Collect(void* context, xmlErrorPtr error)
     {
         auto* self = static_cast<ParseErrors*>(context);
-        if (!error || error->level < XML_ERR_ERROR || self->m_seen)
+        if (!error || error->level < XML_ERR_ERROR)
+            return;
+        // The document is refused at its first fatal error: the parser would go on reading the
+        // rest, where the bytes no longer mean what they meant to the check made before parsing.
+        if (error->level == XML_ERR_FATAL && error->domain == XML_FROM_PARSER && error->ctxt)
+            static_cast<xmlParserCtxtPtr>(error->ctxt)->instate = XML_PARSER_EOF;
+        if (self->m_seen)
             return;
         self->m_seen = true;
         self->m_code = error->code;
         self->m_domain = error->domain;
         self->m_line = error->line;
         self->m_column = error->int2;
+        self->m_number = error->int1;
+        self->m_text1 = QString::fromUtf8(error->str1 ? error->str1 : "");
+        self->m_text2 = QString::fromUtf8(error->str2 ? error->str2 : "");
         self->m_message = QString::fromUtf8(error->message ? error->message : "").trimmed();
     }
 
@@ -330,6 +560,9 @@ private:
     int m_domain = 0;
     int m_line = 0;
     int m_column = 0;
+    int m_number = 0;
+    QString m_text1;
+    QString m_text2;
     QString m_message;
 };
 } // namespace
@@ -533,6 +766,11 @@ xmlNodePtr XmlDocument::FindFirst(xmlNodePtr context, const QString& xpath)
 
 XmlDocument LoadXmlFile(const QString& path)
 {
+    return LoadXmlFile(path, {});
+}
+
+XmlDocument LoadXmlFile(const QString& path, const std::function<bool(qint64 memory)>& beforeParse)
+{
     XmlErrorText.clear();
     XmlDocument doc;
     if (path.isEmpty())
@@ -562,17 +800,26 @@ XmlDocument LoadXmlFile(const QString& path)
     if (!unreadable.isEmpty())
         return fail(unreadable);
 
-    // Refused before parsing, so that neither time nor memory depends on what the entities hold.
-    if (content.contains("<!ENTITY"))
-        return fail(QStringLiteral("文件声明了实体 (DTD ENTITY)，不予读取"));
+    // Refused before parsing, so that neither time nor memory depends on what the file holds.
+    const MarkupSurvey survey = MarkupScanner(content).Survey();
+    if (!survey.refusal.isEmpty())
+        return fail(survey.refusal);
+    const qint64 memory = survey.Memory(content.size());
+    if (memory > kMaxXmlDocumentMemory)
+        return fail(QStringLiteral("文件过大 (读入需约 %1 MB 内存，超过 %2 MB 的上限)")
+                        .arg((memory + (1 << 20) - 1) >> 20)
+                        .arg(kMaxXmlDocumentMemory >> 20));
+    if (beforeParse && !beforeParse(memory))
+        return fail(QStringLiteral("已取消"));
     const QByteArray encoding = ForcedEncoding(content);
     int options = kParseOptions;
     if (!encoding.isEmpty())
         options |= XML_PARSE_IGNORE_ENC;
     ParseErrors errors;
     xmlDocPtr raw = nullptr;
+    qsizetype undecodable = -1; // where the bytes are not of the declared encoding
 #if CORVANE_HAVE_ICONV
-    if (!encoding.isEmpty() && DecodeGb18030(content, utf8))
+    if (!encoding.isEmpty() && DecodeGb18030(content, utf8, undecodable))
     {
         // No encoding named: with the declaration ignored the parser reads UTF-8 as it is,
         // where naming UTF-8 would pass every byte through a converter.
@@ -592,12 +839,12 @@ XmlDocument LoadXmlFile(const QString& path)
     {
         if (raw)
             xmlFreeDoc(raw);
-        return fail(errors.Reason());
+        return fail(errors.Reason(content, undecodable));
     }
     if (DeclaresEntities(raw))
     {
         xmlFreeDoc(raw);
-        return fail(QStringLiteral("文件声明了实体 (DTD ENTITY)，不予读取"));
+        return fail(kDeclaresEntities);
     }
     doc.Adopt(raw);
     return doc;

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 struct _xmlDoc;
@@ -51,7 +52,8 @@ public:
 private:
     friend QString GetNodeText(const XmlNode& node, const QString& xpath);
     friend void SetNodeText(const XmlNode& node, const QString& xpath, const QString& value);
-    friend XmlDocument LoadXmlFile(const QString& path);
+    friend XmlDocument LoadXmlFile(const QString& path,
+                                   const std::function<bool(qint64 memory)>& beforeParse);
 
     struct NameIndex;
     void Adopt(_xmlDoc* doc);
@@ -67,12 +69,20 @@ private:
     QStringList m_unprepared;
 };
 
+// The most memory one loaded document may take; a file whose document would take more is refused.
+constexpr qint64 kMaxXmlDocumentMemory = qint64(256) << 20;
+
 // Loads an XML file. Always returns a document; on failure GetXmlError() holds the message:
-// "无效文件名" for an empty path, else "无法打开指定文件" + path, a line break and the reason:
-// missing, not a regular file (FIFO, device, folder), larger than 64 MB, not well-formed (with
-// line and column), an unknown or broken encoding, or a DTD that declares entities. Nothing
-// reaches stderr. Files declared GB2312 are read as GB18030, its superset.
+// "无效文件名" for an empty path, else "无法打开指定文件" + path, a line break and the reason in
+// Chinese: missing, not a regular file (FIFO, device, folder), "文件过大" (over 16 MB, or a
+// document that would take more than kMaxXmlDocumentMemory), an element with too many
+// attributes, a DTD that declares entities, not well-formed (with line and column), or an
+// unknown or broken encoding. Accepted or refused in time proportional to the file's size.
+// Nothing reaches stderr. Files declared GB2312 are read as GB18030, its superset.
 XmlDocument LoadXmlFile(const QString& path);
+// The same; once the file is read and checked, beforeParse is given the memory its document will
+// take, and may wait until that memory can be spared. When it returns false the load is given up.
+XmlDocument LoadXmlFile(const QString& path, const std::function<bool(qint64 memory)>& beforeParse);
 
 // Writes the document in its declared encoding, through a temporary file renamed into place.
 // False with GetXmlError() set on failure: "未指定待保存得文件名" for an empty path,

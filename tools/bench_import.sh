@@ -5,6 +5,10 @@
 # and the ratio of the two shows what the machine's load cannot. Several batch sizes run, so that
 # memory growing with the batch shows. Builds nothing.
 # Usage: tools/bench_import.sh units|projects [BUILD_DIR] [sqlite|postgresql]
+#        tools/bench_import.sh hostile [BUILD_DIR]
+#   hostile: peak memory of project files of millions of empty elements (four of 20 MB and four
+#   of 12 MB, refused; four of 4 MB, imported one document at a time) and the seconds to refuse
+#   one element with 200,000 attributes.
 #   postgresql: into a fresh database of a private server on 127.0.0.1 (tools/pg-test-server.sh,
 #   fsync on), each run's database made by init-db --data-source; no script comparison.
 #   sizes: UNIT_BENCH_SIZES="2000 8000", PROJECT_BENCH_SIZES="1000 10000";
@@ -14,7 +18,51 @@ set -euo pipefail
 kind=${1:-}
 build=${2:-build}
 engine=${3:-sqlite}
+hostile() { # BUILD_DIR
+  local cli="$1/cli/corvane-cli" samples="$1/tools/corvane-samples"
+  for tool in "$cli" "$samples" /usr/bin/time; do
+    [ -x "$tool" ] || { echo "missing $tool: build first (cmake --build $1)" >&2; exit 2; }
+  done
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  mkdir -p "$work/app" "$work/local" "$work/sample"
+  printf '<?xml version="1.0" encoding="GB2312"?><Config><ImportPath/><LocalPath>%s/local/</LocalPath><DataSource/></Config>' \
+    "$work" >"$work/app/config.pz"
+  "$cli" --app-folder "$work/app" init-db >/dev/null
+  "$samples" --units 1 --projects 1 --seed 3 "$work/sample" >/dev/null
+  local project
+  project=$(ls "$work"/sample/*.xm | head -1)
+  repeat() { awk -v n="$1" -v t="$2" 'BEGIN { for (i = 0; i < n; i++) printf "%s", t }'; }
+  # A valid project file with the empty elements before its end tag.
+  padded() { # elements, id -> stdout
+    LC_ALL=C sed "s#</Report>\s*\$##; s#<ProjectID>[^<]*</ProjectID>#<ProjectID>$2</ProjectID>#" "$project"
+    repeat "$1" '<a/>'
+    printf '</Report>'
+  }
+  measure() { # label, folder, expected text
+    /usr/bin/time -f '%e %M' -o "$work/time" "$cli" --app-folder "$work/app" import-projects "$2" >"$work/out" 2>&1 || true
+    read -r seconds kb < <(tail -1 "$work/time")
+    printf '  %-58s %7.2f s %9.1f MiB  %s\n' "$1" "$seconds" "$(awk -v k="$kb" 'BEGIN { print k / 1024 }')" \
+      "$(grep -m1 -o "$3" "$work/out" || echo "(not shown: $(head -c 200 "$work/out" | tr '\n' ' '))")"
+  }
+  echo "hostile files: $(nproc) cores, corvane-cli import-projects, wall seconds and peak RSS"
+  mkdir -p "$work/big" "$work/mid" "$work/fair" "$work/wide"
+  for i in 1 2 3 4; do
+    { printf '<Report>'; repeat 3000000 '<a/>'; printf '</Report>'; } >"$work/mid/M$i.xm"
+    { printf '<Report>'; repeat 5000000 '<a/>'; printf '</Report>'; } >"$work/big/B$i.xm"
+    padded 1000000 "FAIR$i" >"$work/fair/F$i.xm"
+  done
+  measure "four 20 MB files of 5,000,000 empty elements" "$work/big" "文件过大[^)]*)"
+  measure "four 12 MB files of 3,000,000 empty elements" "$work/mid" "文件过大[^)]*)"
+  measure "four 4 MB project files of 1,000,000 empty elements" "$work/fair" "倒入成功[0-9]*个文件"
+  { printf '<Report><Item'; awk 'BEGIN { for (i = 1; i <= 200000; i++) printf " at%d=\"\"", i }'; printf '/></Report>'; } >"$work/wide/W.xm"
+  measure "one element of 200,000 attributes ($(( $(stat -c %s "$work/wide/W.xm") / 1024 )) KB)" "$work/wide" "元素的属性过多[^)]*)"
+}
+
 case "$kind" in
+  hostile)
+    hostile "${2:-build}"
+    exit 0 ;;
   units)
     sizes=${UNIT_BENCH_SIZES:-"2000 8000"}
     rounds=${UNIT_BENCH_ROUNDS:-3}
@@ -26,7 +74,7 @@ case "$kind" in
     command=import-projects extension=xm detail=", 35 rows per file" script=projects
     generate() { "$samples" --units 1 --projects "$1" --seed 11 "$2" >/dev/null; } ;;
   *)
-    echo "usage: $0 units|projects [BUILD_DIR] [sqlite|postgresql]" >&2
+    echo "usage: $0 units|projects|hostile [BUILD_DIR] [sqlite|postgresql]" >&2
     exit 2 ;;
 esac
 cli="$build/cli/corvane-cli"

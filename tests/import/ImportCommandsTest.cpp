@@ -183,6 +183,34 @@ TEST_F(ImportFixture, EntityAmplificationStaysSmallInMemory)
     EXPECT_EQ(Rows(QStringLiteral("dat_corp_info")), 0);
 }
 
+// The documents loaded ahead are counted by the memory they take: files of a million elements
+// each, several times what the batch may hold together, are imported one after another.
+TEST_F(ImportFixture, LargeDocumentsAreLoadedAheadWithinAFixedMemory)
+{
+    QByteArray padding;
+    for (int i = 0; i < 1000000; ++i)
+        padding += "<a/>";
+    for (int i = 0; i < 4; ++i)
+    {
+        QByteArray text = ReportXml::Project("U01", QStringLiteral("P%1").arg(i)).Bytes();
+        text.insert(text.lastIndexOf("</Report>"), padding);
+        Write(QStringLiteral("P%1.xm").arg(i), text);
+    }
+    QProcess cli;
+    cli.start(QStringLiteral("/usr/bin/time"),
+              {QStringLiteral("-f"), QStringLiteral("peak-kb=%M"), QStringLiteral(CORVANE_CLI),
+               QStringLiteral("--app-folder"), temp.settings.AppFolder, QStringLiteral("--local-path"),
+               temp.settings.LocalPath, QStringLiteral("import-projects"), temp.settings.ImportPath});
+    ASSERT_TRUE(cli.waitForFinished(120000));
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    const qsizetype at = err.lastIndexOf(QStringLiteral("peak-kb="));
+    ASSERT_GE(at, 0) << err.toStdString();
+    EXPECT_LT(err.mid(at + 8).trimmed().toLongLong(), 400 * 1024) << err.toStdString();
+    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+    EXPECT_TRUE(out.contains(QStringLiteral("倒入成功4个文件"))) << out.toStdString();
+    EXPECT_EQ(Rows(QStringLiteral("dat_project_info")), 4);
+}
+
 // A database that can grow no further (full disk, file size limit) fails every later file the
 // same way: the batch stops at once with one message and leaves its files in place.
 TEST_F(ImportFixture, ADatabaseThatCannotGrowStopsTheBatchWithOneMessage)

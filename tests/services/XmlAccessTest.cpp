@@ -1,6 +1,7 @@
 #include "services/XmlAccess.h"
 #include "support/CaseName.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -48,11 +49,10 @@ TEST_F(XmlFiles, LoadErrorsGiveTheExactMessages)
 
     const QString broken = Write(QStringLiteral("b.dw"), "<CorpInfo><Basic></CorpInfo>");
     LoadXmlFile(broken);
-    EXPECT_EQ(
-        GetXmlError(),
-        QStringLiteral("无法打开指定文件") + broken +
-            QStringLiteral(
-                "\n格式不正确: 第1行第29列: Opening and ending tag mismatch: Basic line 1 and CorpInfo"));
+    EXPECT_EQ(GetXmlError(),
+              QStringLiteral("无法打开指定文件") + broken +
+                  QStringLiteral(
+                      "\n格式不正确: 第1行第29列: 结束标签 </CorpInfo> 与第1行的开始标签 <Basic> 不匹配"));
 
     const QString empty = Write(QStringLiteral("c.dw"), "");
     LoadXmlFile(empty);
@@ -62,6 +62,101 @@ TEST_F(XmlFiles, LoadErrorsGiveTheExactMessages)
     LoadXmlFile(Write(QStringLiteral("d.dw"), kUnit));
     EXPECT_EQ(GetXmlError(), QString());
 }
+
+// The reason a file is refused, in Chinese, with the line and column where the parser stopped.
+struct RefusalCase
+{
+    const char* name;
+    QByteArray bytes;
+    const char* reason; // the whole second line; "" when the file is accepted
+    friend void PrintTo(const RefusalCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class LoadRefusals : public XmlFiles, public ::testing::WithParamInterface<RefusalCase>
+{
+};
+
+TEST_P(LoadRefusals, SayWhyInChinese)
+{
+    const QString path = Write(QStringLiteral("r.dw"), GetParam().bytes);
+    QElapsedTimer timer;
+    timer.start();
+    const XmlDocument doc = LoadXmlFile(path);
+    EXPECT_LT(timer.elapsed(), 2000);
+    const QString reason = QString::fromUtf8(GetParam().reason);
+    const QString expected =
+        reason.isEmpty() ? QString() : QStringLiteral("无法打开指定文件") + path + QLatin1Char('\n') + reason;
+    EXPECT_EQ(GetXmlError().toStdString(), expected.toStdString());
+    EXPECT_EQ(doc.IsLoaded(), reason.isEmpty());
+}
+
+QByteArray Attributes(int count)
+{
+    QByteArray text = "<R><A";
+    for (int i = 0; i < count; ++i)
+        text += " a" + QByteArray::number(i) + "='>'";
+    return text + "/></R>";
+}
+
+// Elements in elements, each declaring namespaces; the parser looks up every prefix among all.
+QByteArray NestedNamespaces(int depth, int each)
+{
+    QByteArray text;
+    for (int level = 0; level < depth; ++level)
+    {
+        text += "<e";
+        for (int i = 0; i < each; ++i)
+            text += " xmlns:p" + QByteArray::number(level) + "n" + QByteArray::number(i) + "='u:x'";
+        text += ">";
+    }
+    for (int level = 0; level < depth; ++level)
+        text += "</e>";
+    return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    XmlAccess, LoadRefusals,
+    ::testing::Values(
+        RefusalCase{"PrematureEnd", "<R>\n<SalvageItem>",
+                    "格式不正确: 第2行第14列: 文件不完整，元素 <SalvageItem> (第2行) 没有结束"},
+        RefusalCase{"MismatchedTag", "<R><B></R>",
+                    "格式不正确: 第1行第11列: 结束标签 </R> 与第1行的开始标签 <B> 不匹配"},
+        RefusalCase{"InvalidCharacter", "<R>\x01</R>",
+                    "编码错误: 第1行第4列: 含有无效字符，或字节不符合文件声明的编码"},
+        RefusalCase{"BytesNotOfTheEncoding", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><R>\xff\xfe</R>",
+                    "编码错误: 第1行第42列: 含有无效字符，或字节不符合文件声明的编码"},
+        RefusalCase{"BytesNotOfGb2312",
+                    "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<R>\n <A>\xb5\xa5\xff\xff</A></R>",
+                    "编码错误: 第3行第7列: 含有无效字符，或字节不符合文件声明的编码"},
+        RefusalCase{"TwoRoots", "<R/><S/>",
+                    "格式不正确: 第1行第5列: 根元素之后还有内容 (一个文件只能有一个根元素)"},
+        RefusalCase{"NotXml", "PK\x03\x04", "格式不正确: 第1行第1列: 不是 XML 文件 (找不到开始标签 \"<\")"},
+        RefusalCase{"UnsupportedEncoding", "<?xml version=\"1.0\" encoding=\"X-NONE\"?><R/>",
+                    "未知的编码: 第1行第38列: 不支持编码 X-NONE"},
+        RefusalCase{"OtherErrorsKeepTheParsersText", "<R><!DOCTYPE R></R>",
+                    "格式不正确: 第1行第5列: (libxml2 错误 68) StartTag: invalid element name"},
+        // The words alone declare nothing; only the DOCTYPE's internal subset can.
+        RefusalCase{"EntityWordsInAComment", "<R><!-- <!ENTITY x \"y\"> --><A>1</A></R>", ""},
+        RefusalCase{"EntityWordsInCdata", "<R><A><![CDATA[<!ENTITY x \"y\">]]></A></R>", ""},
+        RefusalCase{"EntityWordsInText", "<R><A>&lt;!ENTITY</A><B a='&lt;!ENTITY'/></R>", ""},
+        RefusalCase{
+            "EntityWordsInACommentOfTheSubset",
+            "<!DOCTYPE R [<!-- <!ENTITY x \"y\"> --><?note <!ENTITY ?><!ATTLIST R a CDATA \"]>\">]><R/>", ""},
+        RefusalCase{"EntityDeclaredAfterAComment", "<!DOCTYPE R [<!-- --><!ENTITY x \"y\">]><R/>",
+                    "文件声明了实体 (DTD ENTITY)，不予读取"},
+        RefusalCase{"ParameterEntity", "<!DOCTYPE R SYSTEM \"r.dtd\" [ <!ENTITY % p \"\">]><R/>",
+                    "文件声明了实体 (DTD ENTITY)，不予读取"},
+        RefusalCase{"DocumentOverTheMemoryLimit", "<R>" + QByteArray("<a/>").repeated(1300000) + "</R>",
+                    "文件过大 (读入需约 263 MB 内存，超过 256 MB 的上限)"},
+        // Report files carry none; a few are read, many would hold the parser for minutes.
+        RefusalCase{"SixtyFourAttributes", Attributes(64), ""},
+        RefusalCase{"SixtyFiveAttributes", Attributes(65), "元素的属性过多 (超过 64 个)"},
+        RefusalCase{"SixtyFourNamespaces", NestedNamespaces(4, 16), ""},
+        RefusalCase{"SixtyFiveNamespaces", NestedNamespaces(5, 13), "命名空间声明过多 (超过 64 个)"},
+        // An error ends the parse, so that what follows it is never parsed unchecked.
+        RefusalCase{"ManyAttributesAfterABrokenComment", "<R><!-- \x01 " + Attributes(200000) + " --></R>",
+                    "编码错误: 第1行第9列: 含有无效字符，或字节不符合文件声明的编码"}),
+    CaseName<RefusalCase>);
 
 TEST_F(XmlFiles, ExternalEntitiesAreNotFetched)
 {
