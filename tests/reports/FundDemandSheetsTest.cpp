@@ -270,6 +270,23 @@ TEST_F(SecuritySheet, AUnitOfAnotherTypeCountsOnlyInTheTotalRow)
     EXPECT_EQ(At(2, 2, 3), 5.0);
 }
 
+TEST_F(SecuritySheet, AUnitWithoutASecurityRowCountsInNoSecurityColumn)
+{
+    data.AddUnit("N1", "无安全信息", 10, 11, QVariant());
+    data.AddUnit("N2", "无安全信息", 30, 20, QVariant());
+    Run();
+    EXPECT_EQ(At(2, 2, 3), 5.0);
+    EXPECT_EQ(At(2, 2, 4), 1.0);
+    EXPECT_EQ(At(2, 2, 12), 2.0);
+    EXPECT_EQ(At(2, 2, 13), 1.0);
+    for (int first = 7; first <= 23; first += 4)
+        for (int row : {3, 12})
+            EXPECT_EQ(At(2, first, row) + At(2, first + 1, row) + At(2, first + 2, row) +
+                          At(2, first + 3, row),
+                      At(2, 2, row))
+                << "devices from column " << first << " add up to column 2 in row " << row;
+}
+
 TEST_F(SecuritySheet, MuseumRowsAreSetExceptColumn4)
 {
     book.At(2).Preset(2, 13, 999.0);
