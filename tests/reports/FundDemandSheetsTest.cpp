@@ -1,4 +1,5 @@
 #include "reports/GenerateReports.h"
+#include "reports/ReportCells.h"
 #include "reports/ReportWriters.h"
 
 #include "FakeWorkbook.h"
@@ -427,8 +428,9 @@ TEST_F(FundDemandSheets, ProjectListStopsBeforeTheFormatsLastRow)
         Project(QString("P%1").arg(i), "U", 11, {1, 1, 1, 3});
     auto db = data.Open();
     const YearlyFunds funds(*db, QString());
-    EXPECT_EQ(WriteProjectList(*db, "1", "标题", 65532, funds, book), 4);
-    EXPECT_EQ(ThrownMessage([&] { WriteProjectList(*db, "1", "标题", 65533, funds, book); }),
+    CutTexts cuts;
+    EXPECT_EQ(WriteProjectList(*db, "1", "标题", 65532, funds, book, cuts), 4);
+    EXPECT_EQ(ThrownMessage([&] { WriteProjectList(*db, "1", "标题", 65533, funds, book, cuts); }),
               "第5张工作表需要写到第65537行，超过了 Excel 97-2003 工作表最多 65536 行的限制");
 }
 } // namespace
