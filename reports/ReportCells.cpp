@@ -218,12 +218,17 @@ QString CutTexts::Message(const QString& title) const
               [](const Cut& a, const Cut& b)
               { return std::tie(a.sheet, a.row, a.col) < std::tie(b.sheet, b.row, b.col); });
     QString message = title + QStringLiteral(":以下单元格的文本超过 32767 个字符，只写入了前 32767 个字符:");
-    for (const Cut& cut : cuts)
+    // A message box of thousands of lines would hide the rest; the first cells show the pattern.
+    constexpr size_t kShown = 20;
+    for (size_t k = 0; k < std::min(cuts.size(), kShown); ++k)
     {
+        const Cut& cut = cuts[k];
         message += QStringLiteral("\n第%1张工作表 %2").arg(cut.sheet + 1).arg(CellName(cut.col, cut.row));
         if (!cut.project.isEmpty())
             message += QStringLiteral("（项目 ") + cut.project + QStringLiteral("）");
     }
+    if (cuts.size() > kShown)
+        message += QStringLiteral("\n……共 %1 个单元格").arg(cuts.size());
     return message;
 }
 

@@ -53,7 +53,8 @@ public:
     void Add(int sheetIndex, int col, int row, const QString& project);
     // Empty when no text was cut; otherwise the workbook's title, the lead
     // ":以下单元格的文本超过 32767 个字符，只写入了前 32767 个字符:"
-    // and a line per cell such as "第5张工作表 A6（项目 P1）", in sheet and row order.
+    // and a line per cell such as "第5张工作表 A6（项目 P1）", in sheet and row order; past 20
+    // cells, the first 20 and "……共 N 个单元格".
     QString Message(const QString& title) const;
 
 private:
