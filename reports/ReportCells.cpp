@@ -4,9 +4,11 @@
 #include "reports/Workbook.h"
 #include "services/CorvaneError.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
+#include <tuple>
 
 namespace
 {
@@ -200,8 +202,38 @@ void AddToCell(Worksheet& sheet, int col, int row, double value)
     sheet.WriteNumber(col, row, 0, CurrencyAmount(sum));
 }
 
-ReportSheet::ReportSheet(Workbook& workbook, int index)
-    : m_sheet(workbook.Sheets().SheetAt(index)), m_index(index)
+void CutTexts::Add(int sheetIndex, int col, int row, const QString& project)
+{
+    const std::lock_guard<std::mutex> hold(m_lock);
+    m_cuts.push_back({sheetIndex, row, col, project});
+}
+
+QString CutTexts::Message(const QString& title) const
+{
+    const std::lock_guard<std::mutex> hold(m_lock);
+    if (m_cuts.empty())
+        return QString();
+    std::vector<Cut> cuts = m_cuts;
+    std::sort(cuts.begin(), cuts.end(),
+              [](const Cut& a, const Cut& b)
+              { return std::tie(a.sheet, a.row, a.col) < std::tie(b.sheet, b.row, b.col); });
+    QString message = title + QStringLiteral(":以下单元格的文本超过 32767 个字符，只写入了前 32767 个字符:");
+    // A message box of thousands of lines would hide the rest; the first cells show the pattern.
+    constexpr size_t kShown = 20;
+    for (size_t k = 0; k < std::min(cuts.size(), kShown); ++k)
+    {
+        const Cut& cut = cuts[k];
+        message += QStringLiteral("\n第%1张工作表 %2").arg(cut.sheet + 1).arg(CellName(cut.col, cut.row));
+        if (!cut.project.isEmpty())
+            message += QStringLiteral("（项目 ") + cut.project + QStringLiteral("）");
+    }
+    if (cuts.size() > kShown)
+        message += QStringLiteral("\n……共 %1 个单元格").arg(cuts.size());
+    return message;
+}
+
+ReportSheet::ReportSheet(Workbook& workbook, int index, CutTexts* cuts)
+    : m_sheet(workbook.Sheets().SheetAt(index)), m_index(index), m_cuts(cuts)
 {
 }
 
@@ -248,7 +280,12 @@ void ReportSheet::CheckRow(int row) const
 
 void ReportSheet::Text(int col, int row, const QString& text)
 {
-    Guarded(col, row, [&] { m_sheet.WriteText(col, row, 0, text); });
+    if (m_cuts == nullptr || text.size() <= kMaxCellText)
+        return Guarded(col, row, [&] { m_sheet.WriteText(col, row, 0, text); });
+    // A character outside the basic plane is kept whole or not at all.
+    const qsizetype kept = text[kMaxCellText - 1].isHighSurrogate() ? kMaxCellText - 1 : kMaxCellText;
+    Guarded(col, row, [&] { m_sheet.WriteText(col, row, 0, text.left(kept)); });
+    m_cuts->Add(m_index, col, row, m_project);
 }
 
 void ReportSheet::Text(int col, int row, const QVariant& value)

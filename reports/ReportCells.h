@@ -4,7 +4,9 @@
 #include <QVariant>
 
 #include <map>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 class Workbook;
 class Worksheet;
@@ -43,13 +45,39 @@ QString PercentText(double quotient);
 // "A1" style name of a cell, for messages.
 QString CellName(int col, int row);
 
+// The cells of one workbook whose text was longer than a cell holds and was cut to its first
+// 32767 characters, gathered from the threads that write it and named in one message.
+class CutTexts
+{
+public:
+    void Add(int sheetIndex, int col, int row, const QString& project);
+    // Empty when no text was cut; otherwise the workbook's title, the lead
+    // ":以下单元格的文本超过 32767 个字符，只写入了前 32767 个字符:"
+    // and a line per cell such as "第5张工作表 A6（项目 P1）", in sheet and row order; past 20
+    // cells, the first 20 and "……共 N 个单元格".
+    QString Message(const QString& title) const;
+
+private:
+    struct Cut
+    {
+        int sheet, row, col;
+        QString project;
+    };
+    mutable std::mutex m_lock;
+    std::vector<Cut> m_cuts;
+};
+
 // One sheet of the workbook being filled, with the report's writing rules: NULL writes and adds
 // nothing, amounts are rounded as currency, and every failure names the sheet and the cell.
 class ReportSheet
 {
 public:
-    // Takes sheet index of the open workbook.
-    ReportSheet(Workbook& workbook, int index);
+    // Takes sheet index of the open workbook. With cuts, a text longer than a cell holds is cut
+    // and noted there; without, it fails.
+    ReportSheet(Workbook& workbook, int index, CutTexts* cuts = nullptr);
+
+    // The project the cells written next belong to, named when one of their texts is cut.
+    void SetProject(const QString& projectid) { m_project = projectid; }
 
     void Text(int col, int row, const QString& text);
     // The value as text; NULL writes nothing.
@@ -80,6 +108,8 @@ private:
 
     Worksheet& m_sheet;
     int m_index;
+    CutTexts* m_cuts;
+    QString m_project;
 };
 
 // Adds to cells of one sheet kept in memory and written once by Flush(): the same result as an

@@ -1,6 +1,7 @@
 #include "reports/ReportWorkbook.h"
 
 #include "reports/GenerateReports.h"
+#include "reports/ReportCells.h"
 #include "reports/ReportSession.h"
 #include "reports/Workbook.h"
 #include "services/CorvaneError.h"
@@ -58,10 +59,8 @@ std::unique_ptr<ReportSession> StartReportSession(const Settings& settings, cons
     }
 }
 
-void WriteReportWorkbook(
-    ReportSession& session, const Settings& settings, Workbook& workbook, const QString& title,
-    int progressSteps, MessageSink& sink,
-    const std::function<void(Database&, const std::function<void(const QString&)>&)>& fill)
+void WriteReportWorkbook(ReportSession& session, const Settings& settings, Workbook& workbook,
+                         const QString& title, int progressSteps, MessageSink& sink, const FillWorkbook& fill)
 {
     const QString output = ReportOutputPath(settings, title);
     try
@@ -75,10 +74,14 @@ void WriteReportWorkbook(
         int done = 0;
         const auto progress = [&](const QString& step)
         { sink.Progress(title + QStringLiteral(": ") + step, done++, progressSteps); };
-        fill(session.Main(), progress);
+        CutTexts cuts;
+        fill(session.Main(), cuts, progress);
         sink.Progress(title, progressSteps, progressSteps);
         workbook.SaveWorkbook(output);
         sink.Show(QStringLiteral("成功写入") + output);
+        const QString cutMessage = cuts.Message(title);
+        if (!cutMessage.isEmpty())
+            sink.Show(cutMessage);
     }
     catch (const CorvaneError& error)
     {

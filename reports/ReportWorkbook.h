@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+class CutTexts;
 class Database;
 class MessageSink;
 class ReportSession;
@@ -21,10 +22,11 @@ std::unique_ptr<ReportSession> StartReportSession(const Settings& settings, cons
 
 // Writes one workbook of the report run: opens the template AppFolder + title + ".xls", lets
 // fill() write the cells from the session's main connection, saves under the dated name (the earlier file
-// of that name is replaced only by a complete one), shows "成功写入" + the path and closes the
+// of that name is replaced only by a complete one), shows "成功写入" + the path, then, when fill()
+// cut texts too long for a cell, one message naming those cells (CutTexts), and closes the
 // workbook. progressSteps is what fill() reports through the sink's Progress. Throws CorvaneError
 // "生成" + title + "失败:" + what failed; the workbook is closed either way.
-void WriteReportWorkbook(
-    ReportSession& session, const Settings& settings, Workbook& workbook, const QString& title,
-    int progressSteps, MessageSink& sink,
-    const std::function<void(Database&, const std::function<void(const QString&)>&)>& fill);
+using FillWorkbook = std::function<void(Database&, CutTexts&, const std::function<void(const QString&)>&)>;
+void WriteReportWorkbook(ReportSession& session, const Settings& settings, Workbook& workbook,
+                         const QString& title, int progressSteps, MessageSink& sink,
+                         const FillWorkbook& fill);

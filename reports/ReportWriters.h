@@ -8,6 +8,7 @@
 #include <future>
 #include <memory>
 
+class CutTexts;
 class Database;
 class MessageSink;
 class ReportSession;
@@ -64,6 +65,7 @@ void WriteDeviceStatusCounts(Database& db, const QString& statusField, const QSt
                              Workbook& workbook);
 
 // One category block of sheet 4 from titleRow: the title line with the category's totals, then one
-// line per project of class classCode. Returns the rows used: 1 + the number of projects.
+// line per project of class classCode. Returns the rows used: 1 + the number of projects. A text
+// too long for a cell is cut and noted in cuts.
 int WriteProjectList(Database& db, const QString& classCode, const QString& title, int titleRow,
-                     const YearlyFunds& funds, Workbook& workbook);
+                     const YearlyFunds& funds, Workbook& workbook, CutTexts& cuts);

@@ -7,6 +7,9 @@
 // because a written cell keeps the template's format. Every operation throws CorvaneError with
 // a message for the operator when it cannot do what it is asked.
 
+// The most characters a cell holds.
+constexpr int kMaxCellText = 32767;
+
 // One worksheet of an open workbook.
 class Worksheet
 {

@@ -108,7 +108,7 @@ void WriteFundDemandSummary(const Settings& settings, Workbook& workbook, Messag
 void WriteFundDemandSummary(ReportSession& session, const Settings& settings, Workbook& workbook,
                             MessageSink& sink, const PendingFunds& funds)
 {
-    const auto fill = [&](Database& db, const std::function<void(const QString&)>& progress)
+    const auto fill = [&](Database& db, CutTexts& cuts, const std::function<void(const QString&)>& progress)
     {
         // Two threads, each with a connection of its own, share out the sheets of tables and the
         // project lists of sheet 4, the longest first, so that they end close together. The
@@ -130,7 +130,7 @@ void WriteFundDemandSummary(ReportSession& session, const Settings& settings, Wo
                                   const Category& category = kCategories[k];
                                   const int used = WriteProjectList(
                                       on, QString::fromLatin1(category.classCode),
-                                      QString::fromUtf8(category.title), rows[k], *funds.get(), shared);
+                                      QString::fromUtf8(category.title), rows[k], *funds.get(), shared, cuts);
                                   // Another operator's import between the count and the list
                                   // would shift the rows.
                                   if (used != rows[k + 1] - rows[k])

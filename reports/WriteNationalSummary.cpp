@@ -93,9 +93,10 @@ void WriteYearPairs(ReportSheet& sheet, int row, int firstColumn, const QList<Fu
 
 // Writes one block: the projects of one class from row 6 of one sheet.
 template <typename WriteRow>
-void WriteBlock(Database& db, Workbook& workbook, int sheetIndex, int projectClass, WriteRow writeRow)
+void WriteBlock(Database& db, Workbook& workbook, CutTexts& cuts, int sheetIndex, int projectClass,
+                WriteRow writeRow)
 {
-    ReportSheet sheet(workbook, sheetIndex);
+    ReportSheet sheet(workbook, sheetIndex, &cuts);
     ReportRows rows(db, QStringLiteral("select * from wbquery where class=%1").arg(projectClass));
     const ProjectFields fields(rows);
     int row = 6;
@@ -103,6 +104,7 @@ void WriteBlock(Database& db, Workbook& workbook, int sheetIndex, int projectCla
     {
         sheet.CheckRow(row);
         const auto value = [&](Field field) { return rows.Value(fields.index[field]); };
+        sheet.SetProject(value(ProjectId).toString());
         sheet.Text(0, row,
                    value(Name).toString() + QStringLiteral(" [ ") + value(CorpName).toString() +
                        QStringLiteral(" ]"));
@@ -125,13 +127,13 @@ void WriteNationalSummary(ReportSession& session, const Settings& settings, Work
 {
     WriteReportWorkbook(
         session, settings, workbook, QStringLiteral("国家计委汇总表"), 2, sink,
-        [&](Database& db, const auto& progress)
+        [&](Database& db, CutTexts& cuts, const auto& progress)
         {
             const YearlyFunds funds(db, QStringLiteral("prjclass=8 or prjclass=9"));
 
             progress(QStringLiteral("馆藏文物保存环境及库房建设项目"));
             const QHash<QString, BudgetSums> budgets = LoadBudgetSums(db);
-            WriteBlock(db, workbook, 0, 8,
+            WriteBlock(db, workbook, cuts, 0, 8,
                        [&](ReportSheet& sheet, int row, const auto& value)
                        {
                            sheet.Text(2, row, value(TypeName));
@@ -158,7 +160,7 @@ void WriteNationalSummary(ReportSession& session, const Settings& settings, Work
 
             progress(QStringLiteral("大遗址保护项目"));
             WriteBlock(
-                db, workbook, 1, 9,
+                db, workbook, cuts, 1, 9,
                 [&](ReportSheet& sheet, int row, const auto& value)
                 {
                     sheet.Number(2, row, value(TotalArea));

@@ -14,9 +14,9 @@ int YearColumn(const QVariant& year)
 } // namespace
 
 int WriteProjectList(Database& db, const QString& classCode, const QString& title, int titleRow,
-                     const YearlyFunds& funds, Workbook& workbook)
+                     const YearlyFunds& funds, Workbook& workbook, CutTexts& cuts)
 {
-    ReportSheet sheet(workbook, 4);
+    ReportSheet sheet(workbook, 4, &cuts);
     sheet.Text(0, titleRow, title);
 
     bool isNumber = false;
@@ -54,6 +54,7 @@ int WriteProjectList(Database& db, const QString& classCode, const QString& titl
         titleSums.Add(6, titleRow, other);
         titleSums.Add(7, titleRow, fund);
 
+        sheet.SetProject(rows.Value(projectid).toString());
         sheet.Text(0, row,
                    QString::number(n) + QStringLiteral("、") + rows.Value(name).toString() +
                        QStringLiteral(" [ ") + rows.Value(corpname).toString() + QStringLiteral(" ]"));

@@ -1,6 +1,7 @@
 #include "reports/XlsWorkbook.h"
 
 #include "reports/BiffRecord.h"
+#include "reports/CheckWorkbookStream.h"
 #include "reports/CompoundFile.h"
 #include "reports/SharedStrings.h"
 #include "reports/XfTable.h"
@@ -108,6 +109,11 @@ void XlsWorkbook::Content::Parse()
     globalsEof = i;
     if (sst != kNone && !strings.Parse(stream, records, sst))
         throw CorvaneError(invalid);
+    // Half a character outside the basic plane is damage; strict readers refuse the whole file.
+    for (quint32 k = 0; k < strings.Count(); ++k)
+        if (!QStringView(strings.Text(k)).isValidUtf16())
+            throw CorvaneError("工作簿已损坏:" + path + "（共享字符串 " + QString::number(k) +
+                               " 含有不成对的 UTF-16 代理）");
 
     for (i = globalsEof + 1; i < records.size(); ++i)
     {
@@ -314,6 +320,11 @@ void XlsWorkbook::SaveWorkbook(const QString& path)
         if (content.sheets[s].substream != kNone)
             Biff::PutU32(out.data() + boundSheetPos[s] + 4,
                          quint32(substreamPos[content.sheets[s].substream]));
+    // A damaged template can point a reader at records that are not there; the earlier file
+    // stays rather than be replaced by one other programs cannot open.
+    const QString fault = CheckWorkbookStream(out);
+    if (!fault.isEmpty())
+        throw CorvaneError("工作簿已损坏:" + content.path + "（" + fault + "）");
     content.file->Save(path, out);
 }
 

@@ -19,13 +19,15 @@ public:
     // "无法打开工作簿:" + path, "不是有效的 Excel 97-2003 工作簿:" + path,
     // "不支持 Excel 5.0/95 工作簿，请另存为 Excel 97-2003 格式:" + path (BIFF5 and older),
     // "工作簿已加密，不能写入:" + path, or "工作簿已损坏:" + path + the name of a stream that
-    // cannot be read whole.
+    // cannot be read whole or the shared string that holds half a character.
     void OpenWorkbook(const QString& path) override;
 
     // This object. Throws "没有打开的工作簿" when none is open.
     SheetCollection& Sheets() override;
 
-    // Throws "没有打开的工作簿", or "无法保存工作簿:" + path + the reason.
+    // Throws "没有打开的工作簿", "无法保存工作簿:" + path + the reason, or, leaving the file at
+    // path as it was, "工作簿已损坏:" + the opened workbook's path + what CheckWorkbookStream found
+    // wrong in the stream it would save.
     void SaveWorkbook(const QString& path) override;
     void CloseWorkbook() override;
 

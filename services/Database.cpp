@@ -1,6 +1,7 @@
 #include "services/Database.h"
 
 #include "services/CorvaneError.h"
+#include "store/Store.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -761,6 +762,7 @@ std::unique_ptr<Database> OpenDatabase(const Settings& settings)
         auto server = std::make_unique<Database>(ServerTarget(settings.DataSource));
         // The server's own synchronous_commit holds: a file moves once its commit returns, so the
         // commit must be on the server's disk by then.
+        UpgradeDatabase(*server);
         return server;
     }
     if (settings.DataSource.contains(QLatin1String("://")))
@@ -801,6 +803,8 @@ std::unique_ptr<Database> OpenDatabase(const Settings& settings)
                 QStringLiteral("数据库文件是 Access 格式，本程序不能读取，请使用 SQLite 数据库:") + path);
         throw CorvaneError(QStringLiteral("不是有效的数据库文件:") + path);
     }
+    if (!UpgradeDatabase(*db))
+        throw CorvaneError(QStringLiteral("数据库正被其他程序使用") + path);
     return db;
 }
 

@@ -182,7 +182,9 @@ QString DescribeSqlError(const QSqlQuery& query);
 // comes from PGPASSWORD or ~/.pgpass, never from the URI); else the SQLite file DataSource names
 // (relative to LocalPath). Never creates a database: throws CorvaneError "数据库文件不存在:" +
 // path for a missing file, a clear message for a file that is an Access database or no database
-// at all, for a URI it cannot use and for a server it cannot reach.
+// at all, for a URI it cannot use and for a server it cannot reach. A database of an earlier
+// version gets its saved queries brought up to date (UpgradeDatabase); "数据库正被其他程序使用" +
+// path when another program keeps it locked meanwhile.
 std::unique_ptr<Database> OpenDatabase(const Settings& settings);
 
 // True when the data source names a database server rather than a file.

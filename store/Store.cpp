@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlQuery>
 
 QString StoreScript(const QString& name)
 {
@@ -32,6 +33,62 @@ QStringList StoreTables()
          kCreateTable.globalMatch(StoreScript(QStringLiteral("schema.sql"))))
         tables.append(match.captured(1));
     return tables;
+}
+
+namespace
+{
+// A saved query as views.sql creates it.
+QString ViewStatement(const QString& name)
+{
+    const QRegularExpression statement(QStringLiteral("CREATE VIEW ") + name +
+                                       QStringLiteral(" AS\\b[^;]*;"));
+    const QRegularExpressionMatch match = statement.match(StoreScript(QStringLiteral("views.sql")));
+    if (!match.hasMatch())
+        throw CorvaneError(QStringLiteral("缺少数据库脚本中的查询") + name);
+    return match.captured(0);
+}
+
+// corpsecurity of earlier versions joined every unit, with or without a security row.
+bool HasOutdatedViews(Database& db)
+{
+    const QString definition =
+        db.Kind() == Engine::PostgreSQL
+            ? QStringLiteral("SELECT pg_get_viewdef(c.oid) FROM pg_class c WHERE c.relname = 'corpsecurity' "
+                             "AND c.relkind = 'v' AND pg_table_is_visible(c.oid)")
+            : QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'view' AND name = 'corpsecurity'");
+    QSqlQuery& query = db.Execute(definition);
+    const bool outdated =
+        query.next() && query.value(0).toString().contains(QLatin1String("LEFT JOIN"), Qt::CaseInsensitive);
+    query.finish();
+    return outdated;
+}
+} // namespace
+
+bool UpgradeDatabase(Database& db)
+{
+    if (!HasOutdatedViews(db))
+        return true;
+    const QString view = ViewStatement(QStringLiteral("corpsecurity"));
+    if (db.Kind() == Engine::PostgreSQL)
+    {
+        // Two sessions replacing one view at once fail with "tuple concurrently updated": the
+        // second waits for the first here and then finds the view replaced.
+        Transaction transaction(db);
+        db.Execute(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('corvane-upgrade'))")).finish();
+        if (HasOutdatedViews(db))
+            db.ExecuteScript(
+                QString(view).replace(QLatin1String("CREATE VIEW"), QLatin1String("CREATE OR REPLACE VIEW")));
+        transaction.Commit();
+        return true;
+    }
+    // The write lock keeps a second program from dropping the view the first has just made.
+    if (!db.TryBeginWrite())
+        return false;
+    Transaction transaction(db, Transaction::AlreadyBegun);
+    if (HasOutdatedViews(db))
+        db.ExecuteScript(QStringLiteral("DROP VIEW corpsecurity;\n") + view);
+    transaction.Commit();
+    return true;
 }
 
 void CreateServerDatabase(const QString& uri)

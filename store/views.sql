@@ -65,7 +65,7 @@ SELECT c.corpid, c.class, c.type, c.risk,
        CAST(NULL AS BIGINT) AS damagedtimes, CAST(NULL AS BIGINT) AS damageditemnum,
        s.waterdevstatus, s.alarmdevstatus, s.lightdevstatus, s.securedevstatus, s.storedevstatus
 FROM dat_corp_info c
-LEFT JOIN dat_corp_security s ON s.corpid = c.corpid;
+JOIN dat_corp_security s ON s.corpid = c.corpid;
 
 CREATE VIEW funddetailall AS
 SELECT p.type / 10 AS class, d.year, SUM(d.state) AS totalstate, SUM(d.local) AS totallocal

@@ -10,6 +10,9 @@
 #include <QSqlRecord>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 namespace
 {
 QString KindName(ColumnKind kind)
@@ -101,6 +104,52 @@ TEST(ServerStore, HasTheSameTablesKindsIndexesAndViewsAsTheEmbeddedOne)
     EXPECT_EQ(actual, expected) << actual.join('\n').toStdString();
     EXPECT_TRUE(expected.contains("index dat_project_info ix_project_info_class (expr)"));
     EXPECT_TRUE(expected.contains("table dat_corp_info.corpid text not null"));
+}
+
+TEST(ServerStore, OpeningAnOldDatabaseReplacesItsSecurityQueryOnce)
+{
+    ServerDatabase server;
+    SKIP_WITHOUT_SERVER(server);
+    {
+        auto db = OpenDatabase(server.settings);
+        QString old = StoreScript("views.sql");
+        old = old.mid(old.indexOf("CREATE VIEW corpsecurity"));
+        old = old.left(old.indexOf(';') + 1)
+                  .replace("CREATE VIEW", "CREATE OR REPLACE VIEW")
+                  .replace("JOIN dat_corp_security", "LEFT JOIN dat_corp_security");
+        db->ExecuteScript("INSERT INTO dat_corp_info (corpid) VALUES ('U1'), ('U2');\n"
+                          "INSERT INTO dat_corp_security (corpid) VALUES ('U1');\n" +
+                          old);
+        QSqlQuery& count = db->Execute("SELECT count(*) FROM corpsecurity");
+        ASSERT_TRUE(count.next());
+        ASSERT_EQ(count.value(0).toInt(), 2) << "the old query";
+        count.finish();
+    }
+    // Programs opening the old database at once: one replaces the query, the others wait and find it done.
+    std::vector<std::thread> programs;
+    std::atomic<int> failures{0};
+    for (int k = 0; k < 3; ++k)
+        programs.emplace_back(
+            [&]
+            {
+                try
+                {
+                    OpenDatabase(server.settings);
+                }
+                catch (const CorvaneError& error)
+                {
+                    ADD_FAILURE() << error.Message().toStdString();
+                    ++failures;
+                }
+            });
+    for (std::thread& program : programs)
+        program.join();
+    EXPECT_EQ(failures, 0);
+    auto db = OpenDatabase(server.settings);
+    QSqlQuery& count = db->Execute("SELECT count(*), (SELECT count(*) FROM dat_corp_info) FROM corpsecurity");
+    ASSERT_TRUE(count.next());
+    EXPECT_EQ(count.value(0).toInt(), 1);
+    EXPECT_EQ(count.value(1).toInt(), 2);
 }
 
 struct CliRun

@@ -1,4 +1,5 @@
 #include "reports/GenerateReports.h"
+#include "reports/ReportCells.h"
 #include "reports/ReportWriters.h"
 
 #include "FakeWorkbook.h"
@@ -270,6 +271,23 @@ TEST_F(SecuritySheet, AUnitOfAnotherTypeCountsOnlyInTheTotalRow)
     EXPECT_EQ(At(2, 2, 3), 5.0);
 }
 
+TEST_F(SecuritySheet, AUnitWithoutASecurityRowCountsInNoSecurityColumn)
+{
+    data.AddUnit("N1", "无安全信息", 10, 11, QVariant());
+    data.AddUnit("N2", "无安全信息", 30, 20, QVariant());
+    Run();
+    EXPECT_EQ(At(2, 2, 3), 5.0);
+    EXPECT_EQ(At(2, 2, 4), 1.0);
+    EXPECT_EQ(At(2, 2, 12), 2.0);
+    EXPECT_EQ(At(2, 2, 13), 1.0);
+    for (int first = 7; first <= 23; first += 4)
+        for (int row : {3, 12})
+            EXPECT_EQ(At(2, first, row) + At(2, first + 1, row) + At(2, first + 2, row) +
+                          At(2, first + 3, row),
+                      At(2, 2, row))
+                << "devices from column " << first << " add up to column 2 in row " << row;
+}
+
 TEST_F(SecuritySheet, MuseumRowsAreSetExceptColumn4)
 {
     book.At(2).Preset(2, 13, 999.0);
@@ -410,8 +428,9 @@ TEST_F(FundDemandSheets, ProjectListStopsBeforeTheFormatsLastRow)
         Project(QString("P%1").arg(i), "U", 11, {1, 1, 1, 3});
     auto db = data.Open();
     const YearlyFunds funds(*db, QString());
-    EXPECT_EQ(WriteProjectList(*db, "1", "标题", 65532, funds, book), 4);
-    EXPECT_EQ(ThrownMessage([&] { WriteProjectList(*db, "1", "标题", 65533, funds, book); }),
+    CutTexts cuts;
+    EXPECT_EQ(WriteProjectList(*db, "1", "标题", 65532, funds, book, cuts), 4);
+    EXPECT_EQ(ThrownMessage([&] { WriteProjectList(*db, "1", "标题", 65533, funds, book, cuts); }),
               "第5张工作表需要写到第65537行，超过了 Excel 97-2003 工作表最多 65536 行的限制");
 }
 } // namespace

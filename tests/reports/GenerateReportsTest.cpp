@@ -168,6 +168,28 @@ TEST_F(ReportRun, FillsTemplatesSavedByGnumericAndLibreOffice)
             << "LibreOffice's template " << path.toStdString();
 }
 
+TEST_F(ReportRun, TextsTooLongForACellAreCutAndNamedOnceAfterEachWorkbook)
+{
+    // 40,000 characters, an emoji on the limit of the national summary's cell.
+    const QString name = QString(32766, QChar(0x6587)) + QString::fromUtf8("\U0001F600") + QString(7232, 'x');
+    data.Open()
+        ->Execute("update dat_project_info set name = ? where projectid in ('U1_1', 'U2_1')", {name})
+        .finish();
+    ASSERT_EQ(Run(), "(no error)");
+    EXPECT_EQ(
+        sink.messages,
+        QStringList({"成功写入" + Output(kNational),
+                     "国家计委汇总表:以下单元格的文本超过 32767 个字符，只写入了前 32767 个字符:\n"
+                     "第1张工作表 A7（项目 U1_1）",
+                     "成功写入" + Output(kFundDemand),
+                     "十一五资金需求汇总表:以下单元格的文本超过 32767 个字符，只写入了前 32767 个字符:\n"
+                     "第5张工作表 A6（项目 U2_1）"}));
+    EXPECT_EQ(Cell(Output(kNational), 0, 0, 6), name.left(32766)) << "the emoji is not split";
+    EXPECT_EQ(Cell(Output(kFundDemand), 4, 0, 5), "1、" + name.left(32765));
+    EXPECT_EQ(Cell(Output(kFundDemand), 4, 0, 6), "二、遗址、墓葬保护类");
+    EXPECT_EQ(Cell(Output(kNational), 1, 0, 6), "遗址保护 [ 某遗址管理处 ]");
+}
+
 TEST_F(ReportRun, AMissingTemplateStopsTheRunAndKeepsTheEarlierWorkbook)
 {
     data.WriteFile(Output(kNational), "earlier");

@@ -152,6 +152,24 @@ TEST(ReportSheet, NullWritesAndAddsNothing)
     EXPECT_EQ(SumOf({QVariant(), QVariant(2.5), QVariant(1)}), 3.5);
 }
 
+TEST(ReportSheet, NamesTheFirst20CutTextsAndCountsTheRest)
+{
+    FakeWorkbook book(1);
+    CutTexts cuts;
+    ReportSheet sheet(book, 0, &cuts);
+    for (int row = 21; row >= 0; --row)
+    {
+        sheet.SetProject(QStringLiteral("P%1").arg(row));
+        sheet.Text(1, row, QString(32768, 'x'));
+    }
+    EXPECT_EQ(book.Text(0, 1, 0).size(), 32767);
+    const QStringList lines = cuts.Message(QStringLiteral("表")).split('\n');
+    ASSERT_EQ(lines.size(), 22);
+    EXPECT_EQ(lines[1], QStringLiteral("第1张工作表 B1（项目 P0）"));
+    EXPECT_EQ(lines[20], QStringLiteral("第1张工作表 B20（项目 P19）"));
+    EXPECT_EQ(lines[21], QStringLiteral("……共 22 个单元格"));
+}
+
 TEST(ReportSheet, RefusesARowPastTheFormatsLastRow)
 {
     FakeWorkbook book(5);

@@ -21,6 +21,18 @@ QString EditedWorkbook(const QString& path, void (*edit)(QByteArray&))
     return path;
 }
 
+// The first record of type in the Workbook stream after skip others of that type.
+char* FindRecord(QByteArray& stream, quint16 type, int skip = 0)
+{
+    std::vector<BiffRecord> records;
+    SplitRecords(stream, records);
+    for (const BiffRecord& record : records)
+        if (record.type == type && skip-- == 0)
+            return stream.data() + record.offset + 4;
+    ADD_FAILURE() << "no record " << type;
+    return stream.data();
+}
+
 QString TextFile(const QString& path)
 {
     QFile file(path);
@@ -44,6 +56,12 @@ QString Encrypted(const QString& path)
                               Biff::AppendRecord(filePass, Biff::kFilePass, data, 6);
                               s.insert(20, filePass); // right after the BOF
                           });
+}
+
+// Half of a character outside the basic plane in the first shared string.
+QString LoneSurrogate(const QString& path)
+{
+    return EditedWorkbook(path, [](QByteArray& s) { Biff::PutU16(FindRecord(s, Biff::kSst) + 11, 0xD800); });
 }
 
 struct BadFile
@@ -81,10 +99,64 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"gnumeric-biff7.xls", nullptr, "不支持 Excel 5.0/95 工作簿，请另存为 Excel 97-2003 格式:"},
         BadFile{"biff5.xls", OlderBiff, "不支持 Excel 5.0/95 工作簿，请另存为 Excel 97-2003 格式:"},
         BadFile{"encrypted.xls", Encrypted, "工作簿已加密，不能写入:"},
+        BadFile{"lone-surrogate.xls", LoneSurrogate,
+                "工作簿已损坏:", "（共享字符串 0 含有不成对的 UTF-16 代理）"},
         // Its DocumentSummaryInformation stream's block chain is shorter than its size.
         BadFile{"../findings/damaged-summary-stream.xls", nullptr,
                 "工作簿已损坏:", "（无法读取其中的 DocumentSummaryInformation 流）"}),
     [](const ::testing::TestParamInfo<BadFile>& c) { return TestName({c.param.name}); });
+
+struct DamagedTemplate
+{
+    const char* name;
+    void (*damage)(QByteArray& stream);
+    const char* reason;
+    friend void PrintTo(const DamagedTemplate& c, std::ostream* out) { *out << c.name; }
+};
+
+class SaveDamagedTemplate : public ::testing::TestWithParam<DamagedTemplate>
+{
+};
+
+// Spreadsheet programs refuse such a file or show it wrongly, though the writer could fill it.
+TEST_P(SaveDamagedTemplate, RefusesWithTheTemplateAndTheFaultAndKeepsTheEarlierFile)
+{
+    QTemporaryDir dir;
+    const QString path = EditedWorkbook(dir.filePath("模板.xls"), GetParam().damage);
+    const QString output = dir.filePath("output.xls");
+    QFile earlier(output);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("earlier");
+    earlier.close();
+    XlsWorkbook book;
+    book.OpenWorkbook(path);
+    EXPECT_EQ(ThrownMessage([&] { book.SaveWorkbook(output); }),
+              "工作簿已损坏:" + path + "（" + GetParam().reason + "）");
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    EXPECT_EQ(earlier.readAll(), "earlier");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"output.xls", "模板.xls"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SaveDamagedTemplate,
+    ::testing::Values(DamagedTemplate{"cell format out of range",
+                                      [](QByteArray& s)
+                                      { Biff::PutU16(FindRecord(s, Biff::kLabelSst) + 4, 0xA815); },
+                                      "第1张工作表 A1:单元格格式 43029 超出范围，共 25 个"},
+                      DamagedTemplate{"shared string out of range",
+                                      [](QByteArray& s)
+                                      { Biff::PutU32(FindRecord(s, Biff::kLabelSst, 1) + 6, 5000); },
+                                      "第1张工作表 A2:共享字符串 5000 超出范围，共 4 个"},
+                      // A sheet the writer does not fill keeps its position from the template.
+                      DamagedTemplate{"chart sheet position",
+                                      [](QByteArray& s)
+                                      {
+                                          char* sheet = FindRecord(s, Biff::kBoundSheet, 1);
+                                          Biff::PutU32(sheet, Biff::U32(sheet) + 1);
+                                          sheet[5] = 2;
+                                      },
+                                      "第2张工作表的位置 2196 处不是工作表的开头"}),
+    [](const ::testing::TestParamInfo<DamagedTemplate>& c) { return TestName({c.param.name}); });
 
 TEST(XlsWorkbookErrors, RefusesPositionsAndSheetsOutsideTheWorkbook)
 {

@@ -4,7 +4,9 @@
 
 #include <QProcess>
 #include <QSqlRecord>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace
 {
@@ -108,7 +110,53 @@ TEST(Store, QueriesDeriveClassesAndJoinEachProjectWithItsUnit)
         temp.Scalar(QStringLiteral("select totallocal from funddetail5risk where risk = 10 and year = 2007"))
             .toDouble(),
         4);
+    // The unit has no security row, so it is no record of corpsecurity.
+    EXPECT_EQ(temp.Scalar(QStringLiteral("select count(*) from corpsecurity")).toInt(), 0);
+}
+
+TEST(Store, OpeningAnOldDatabaseReplacesItsSecurityQueryOnceAndKeepsTheRows)
+{
+    TempDatabase temp;
+    {
+        auto db = temp.Open();
+        db->ExecuteScript(QStringLiteral(
+            "insert into dat_corp_info (corpid, class, type) values ('U1', 11, 10), ('U2', 11, 10);\n"
+            "insert into dat_corp_security (corpid, corparea) values ('U1', 5);\n"
+            "drop view corpsecurity;\n"
+            "create view corpsecurity as select c.corpid, c.class, c.type, s.corparea "
+            "from dat_corp_info c left join dat_corp_security s on s.corpid = c.corpid;\n"));
+    }
+    const QString rows = temp.Snapshot();
+    // Programs opening the old database at once: one replaces the query, the others find it done.
+    std::vector<std::thread> programs;
+    std::atomic<int> failures{0};
+    for (int k = 0; k < 4; ++k)
+        programs.emplace_back(
+            [&]
+            {
+                try
+                {
+                    temp.Open();
+                }
+                catch (const CorvaneError&)
+                {
+                    ++failures;
+                }
+            });
+    for (std::thread& program : programs)
+        program.join();
+    EXPECT_EQ(failures, 0);
     EXPECT_EQ(temp.Scalar(QStringLiteral("select count(*) from corpsecurity")).toInt(), 1);
+    EXPECT_TRUE(temp.Scalar(QStringLiteral("select damagedtimes from corpsecurity")).isNull())
+        << "the whole query of the store, not just the join";
+    const QString definition = temp.Scalar(QStringLiteral("select sql from sqlite_master where name = "
+                                                          "'corpsecurity'"))
+                                   .toString();
+    EXPECT_FALSE(definition.contains(QStringLiteral("left join"), Qt::CaseInsensitive));
+    EXPECT_EQ(temp.Snapshot(), rows);
+    temp.Open(); // up to date: opened as it is
+    EXPECT_EQ(temp.Scalar(QStringLiteral("select sql from sqlite_master where name = 'corpsecurity'")),
+              definition);
 }
 
 TEST(Store, UniqueKeysRefuseASecondRowPerUnitOrProject)
