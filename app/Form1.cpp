@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScopedValueRollback>
 
@@ -32,6 +33,8 @@ void ExecFolderDialog(frmFolder& dialog)
 {
     dialog.exec();
 }
+
+const char kStopQuestion[] = "正在导入文件。停止导入并关闭窗口吗？\n正在导入的文件会先导入完毕。";
 } // namespace
 
 Form1::Form1(const QString& programFolder, MessageSink* sink, QWidget* parent)
@@ -92,11 +95,19 @@ void Form1::Load(const QString& programFolder)
 
 void Form1::closeEvent(QCloseEvent* event)
 {
-    // Work in hand cannot be stopped: the window closes when it ends.
     if (m_busy)
     {
-        m_closePending = true;
+        // An import stops after the file in hand when the operator wants it to; other work is
+        // short, and the window closes when it ends.
         event->ignore();
+        if (m_closePending)
+            return;
+        const QString question = QString::fromUtf8(kStopQuestion);
+        if (!m_stoppable || (m_askQuestion ? m_askQuestion(question) : AskToStop(question)))
+        {
+            m_stopRequested = m_stoppable;
+            m_closePending = true;
+        }
         return;
     }
     m_settings.ImportPath = m_label3->text();
@@ -105,12 +116,31 @@ void Form1::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void Form1::RunAction(const std::function<void()>& work)
+bool Form1::AskToStop(const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, windowTitle(), text, QMessageBox::NoButton, this);
+    QPushButton* stop = box.addButton(QStringLiteral("停止(&S)"), QMessageBox::AcceptRole);
+    box.addButton(QStringLiteral("继续(&C)"), QMessageBox::RejectRole);
+    box.setDefaultButton(stop);
+    box.exec();
+    return box.clickedButton() == stop;
+}
+
+void Form1::RunAction(const QString& title, bool stoppable, const std::function<void()>& work)
 {
     if (m_busy)
         return;
+    if (auto* window = dynamic_cast<QtMessageSink*>(&m_sink))
+        window->BeginWork(title, stoppable);
+    const QList<QPushButton*> buttons{m_command1, m_command2, m_command3, m_command4, m_command5};
     {
         QScopedValueRollback<bool> busy(m_busy, true);
+        // Set by the work once it is past its dialogs.
+        QScopedValueRollback<bool> stoppableWork(m_stoppable, false);
+        m_stopRequested = false;
+        // The buttons say the window takes no other work meanwhile.
+        for (QPushButton* button : buttons)
+            button->setEnabled(false);
         try
         {
             work();
@@ -120,6 +150,8 @@ void Form1::RunAction(const std::function<void()>& work)
             m_sink.Progress(QString(), 0, 0); // the work ended early: its progress goes too
             m_sink.Show(error.Message());
         }
+        for (QPushButton* button : buttons)
+            button->setEnabled(true);
     }
     if (m_closePending)
         close();
@@ -164,37 +196,43 @@ void Form1::ChooseFolder(QString& folder, QLabel* label)
 
 void Form1::OnCommand1Clicked()
 {
-    RunAction(
-        [this]
-        {
-            if (const std::optional<FileList> files =
-                    ChooseImportFiles(QString::fromUtf8(kUnitFilter), QStringLiteral("*.dw")))
-                ImportUnitFiles(*files, m_settings, m_sink);
-        });
+    RunAction(QStringLiteral("导入单位信息"), true,
+              [this]
+              {
+                  if (const std::optional<FileList> files =
+                          ChooseImportFiles(QString::fromUtf8(kUnitFilter), QStringLiteral("*.dw")))
+                  {
+                      m_stoppable = true;
+                      ImportUnitFiles(*files, m_settings, m_workSink);
+                  }
+              });
 }
 
 void Form1::OnCommand2Clicked()
 {
-    RunAction(
-        [this]
-        {
-            if (const std::optional<FileList> files =
-                    ChooseImportFiles(QString::fromUtf8(kProjectFilter), QStringLiteral("*.xm")))
-                ImportProjectFiles(*files, m_settings, m_sink);
-        });
+    RunAction(QStringLiteral("导入项目信息"), true,
+              [this]
+              {
+                  if (const std::optional<FileList> files =
+                          ChooseImportFiles(QString::fromUtf8(kProjectFilter), QStringLiteral("*.xm")))
+                  {
+                      m_stoppable = true;
+                      ImportProjectFiles(*files, m_settings, m_workSink);
+                  }
+              });
 }
 
 void Form1::OnCommand3Clicked()
 {
-    RunAction([this] { ChooseFolder(m_settings.ImportPath, m_label3); });
+    RunAction(QString(), false, [this] { ChooseFolder(m_settings.ImportPath, m_label3); });
 }
 
 void Form1::OnCommand5Clicked()
 {
-    RunAction([this] { ChooseFolder(m_settings.LocalPath, m_label4); });
+    RunAction(QString(), false, [this] { ChooseFolder(m_settings.LocalPath, m_label4); });
 }
 
 void Form1::OnCommand4Clicked()
 {
-    RunAction([this] { GenerateReports(m_settings, m_sink); });
+    RunAction(QStringLiteral("生成统计报表"), false, [this] { GenerateReports(m_settings, m_workSink); });
 }

@@ -1,0 +1,282 @@
+// The window on a real X server with a window manager, driven from outside with xdotool as an
+// operator would: boxes must be on top, focused and answerable. Each state is photographed into
+// the test's folder (or $CORVANE_SCREENSHOTS). Run by tests/app/x-session.sh.
+#include "WindowFixture.h"
+
+#include "app/QtMessageSink.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMessageBox>
+#include <QProcess>
+#include <QProgressDialog>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+
+#include <vector>
+
+namespace
+{
+// The window's own sink, its boxes shown for real and their texts kept; each step of work takes
+// a while, as with large files.
+class SlowWindowSink : public QtMessageSink
+{
+public:
+    SlowWindowSink(int stepMs) : m_stepMs(stepMs) {}
+    void Show(const QString& text) override
+    {
+        messages.append(text);
+        QtMessageSink::Show(text);
+    }
+    void Progress(const QString& step, int done, int total) override
+    {
+        QtMessageSink::Progress(step, done, total);
+        if (done < total)
+            QThread::msleep(unsigned(m_stepMs));
+    }
+    QStringList messages;
+
+private:
+    int m_stepMs;
+};
+
+// What the operator does, one step after another, each once its condition has held for a
+// moment. The window's work holds the test's thread, so the steps run from a timer.
+class Operator
+{
+public:
+    struct Step
+    {
+        QString what;
+        std::function<bool()> ready;
+        std::function<void()> act;
+        int settleMs = 300;
+    };
+
+    explicit Operator(std::vector<Step> steps) : m_steps(std::move(steps))
+    {
+        m_timer.setInterval(50);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Poll(); });
+        m_timer.start();
+        m_clock.start();
+    }
+    // The step that never came, empty when all were done.
+    QString Stuck() const { return m_next < m_steps.size() ? m_steps[m_next].what : QString(); }
+
+private:
+    void Poll()
+    {
+        if (m_next >= m_steps.size())
+            return m_timer.stop();
+        Step& step = m_steps[m_next];
+        if (m_clock.elapsed() > kGiveUpMs)
+        {
+            // Free the test's thread so that it can fail instead of hanging.
+            m_timer.stop();
+            while (QWidget* modal = QApplication::activeModalWidget())
+                if (auto* dialog = qobject_cast<QDialog*>(modal))
+                    dialog->done(0);
+                else
+                    break;
+            return;
+        }
+        if (!step.ready())
+        {
+            m_readySince.invalidate();
+            return;
+        }
+        if (!m_readySince.isValid())
+            m_readySince.start();
+        if (m_readySince.elapsed() < step.settleMs)
+            return;
+        m_readySince.invalidate();
+        step.act();
+        m_clock.restart();
+        ++m_next;
+    }
+
+    static constexpr qint64 kGiveUpMs = 15000;
+    std::vector<Step> m_steps;
+    size_t m_next = 0;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    QElapsedTimer m_readySince;
+};
+
+void Xdotool(const QStringList& arguments)
+{
+    QProcess::execute(QStringLiteral("xdotool"), arguments);
+}
+
+QMessageBox* OpenBox()
+{
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    return box && box->isVisible() ? box : nullptr;
+}
+
+QProgressDialog* ShownProgress()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QProgressDialog*>(widget); dialog && dialog->isVisible())
+            return dialog;
+    return nullptr;
+}
+
+class Desktop : public WindowTest
+{
+protected:
+    void SetUp() override
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            GTEST_SKIP() << "needs an X server: run through x-session.sh";
+        WriteConfig();
+        shots = qEnvironmentVariable("CORVANE_SCREENSHOTS", temp.Folder() + QStringLiteral("screenshots"));
+        QDir().mkpath(shots);
+    }
+    std::unique_ptr<Form1> ShowWindow(QtMessageSink& window)
+    {
+        auto form = OpenWindow(window);
+        form->show();
+        QElapsedTimer shown;
+        shown.start();
+        while (shown.elapsed() < 1000)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        return form;
+    }
+    QStringList WriteUnits(int count)
+    {
+        QStringList paths;
+        for (int i = 1; i <= count; ++i)
+            paths.append(WriteUnitFile(QStringLiteral("u%1.dw").arg(i, 2, 10, QLatin1Char('0')),
+                                       QStringLiteral("U%1").arg(i)));
+        return paths;
+    }
+    // The whole screen as the operator sees it.
+    std::function<void()> Photo(const QString& name, std::function<void()> then = {})
+    {
+        return [this, name, then]
+        {
+            QGuiApplication::primaryScreen()->grabWindow(0).save(shots + QLatin1Char('/') + name);
+            if (then)
+                then();
+        };
+    }
+    static std::function<void()> PressEnter()
+    {
+        return [] { Xdotool({QStringLiteral("key"), QStringLiteral("Return")}); };
+    }
+    static std::function<void()> ClickOn(const QString& caption)
+    {
+        return [caption]
+        {
+            QProgressDialog* dialog = ShownProgress();
+            if (!dialog)
+                return;
+            for (QPushButton* button : dialog->findChildren<QPushButton*>())
+                if (button->text() == caption)
+                {
+                    const QPoint centre = button->mapToGlobal(button->rect().center());
+                    Xdotool({QStringLiteral("mousemove"), QString::number(centre.x()),
+                             QString::number(centre.y()), QStringLiteral("click"), QStringLiteral("1")});
+                }
+        };
+    }
+    static Operator::Step BoxStep(const QString& what, std::function<void()> act, int settleMs = 300)
+    {
+        return {what, [] { return OpenBox() != nullptr; }, std::move(act), settleMs};
+    }
+    int Moved() const
+    {
+        return int(QDir(temp.settings.LocalPath).entryList({QStringLiteral("*.dw")}, QDir::Files).size());
+    }
+    QString UnitSummary(int imported, int unprocessed) const
+    {
+        return QStringLiteral("导入单位信息:操作完成！\n倒入成功%1个文件\n倒入失败0个文件\n未处理%2个文件")
+            .arg(imported)
+            .arg(unprocessed);
+    }
+
+    QString shots;
+};
+
+// The box comes before the progress dialog's delay has passed and stays past it.
+TEST_F(Desktop, AnEarlyErrorBoxIsAnsweredByEnter)
+{
+    const QString bad = temp.WriteFile(In(QStringLiteral("bad.dw")), QByteArrayLiteral("<CorpInfo>"));
+    QStringList paths{bad};
+    paths += WriteUnits(1);
+    SlowWindowSink window(0);
+    auto form = ShowWindow(window);
+    form->SetFileDialogRunner(Choose(paths));
+    Operator operatorAtWork(
+        {BoxStep(QStringLiteral("the error box"), Photo(QStringLiteral("error-box.png"), PressEnter()), 1500),
+         BoxStep(QStringLiteral("the summary"), Photo(QStringLiteral("summary.png"), PressEnter()))});
+    Click(*form, "Command1");
+
+    EXPECT_EQ(operatorAtWork.Stuck(), QString());
+    ASSERT_EQ(window.messages.size(), 2);
+    EXPECT_TRUE(window.messages[0].startsWith(QStringLiteral("无法打开指定文件") + bad));
+    EXPECT_EQ(window.messages[1], UnitSummary(0, 2));
+}
+
+TEST_F(Desktop, CancelStopsTheBatchAfterTheFileInHand)
+{
+    const QStringList paths = WriteUnits(40);
+    SlowWindowSink window(100);
+    auto form = ShowWindow(window);
+    form->SetFileDialogRunner(Choose(paths));
+    Operator operatorAtWork(
+        {{QStringLiteral("the progress dialog"), [] { return ShownProgress() != nullptr; },
+          Photo(QStringLiteral("progress.png"), ClickOn(QStringLiteral("取消")))},
+         BoxStep(QStringLiteral("the summary"), Photo(QStringLiteral("cancelled.png"), PressEnter()))});
+    Click(*form, "Command1");
+
+    EXPECT_EQ(operatorAtWork.Stuck(), QString());
+    const int imported = Moved();
+    EXPECT_GT(imported, 0);
+    EXPECT_LT(imported, 35);
+    EXPECT_EQ(window.messages,
+              QStringList{UnitSummary(imported, 40 - imported) + QStringLiteral("\n操作已取消")});
+    EXPECT_EQ(temp.Scalar(QStringLiteral("select count(*) from dat_corp_info")).toInt(), imported);
+}
+
+TEST_F(Desktop, ClosingDuringAnImportAsksThenStopsAndCloses)
+{
+    const QStringList paths = WriteUnits(40);
+    SlowWindowSink window(100);
+    auto form = ShowWindow(window);
+    form->SetFileDialogRunner(Choose(paths));
+    QString question;
+    Operator operatorAtWork(
+        {{QStringLiteral("the progress dialog"), [] { return ShownProgress() != nullptr; },
+          Photo(QStringLiteral("working.png"),
+                [&form]
+                {
+                    // The × at the right end of the window manager's title bar.
+                    const QRect frame = form->frameGeometry();
+                    const QPoint close(frame.right() - 10, (frame.top() + form->geometry().top()) / 2);
+                    Xdotool({QStringLiteral("mousemove"), QString::number(close.x()),
+                             QString::number(close.y()), QStringLiteral("click"), QStringLiteral("1")});
+                })},
+         BoxStep(QStringLiteral("the question"), Photo(QStringLiteral("stop-question.png"),
+                                                       [&question]
+                                                       {
+                                                           question = OpenBox()->text();
+                                                           PressEnter()();
+                                                       })),
+         BoxStep(QStringLiteral("the summary"), Photo(QStringLiteral("stopped.png"), PressEnter()))});
+    Click(*form, "Command1");
+
+    EXPECT_EQ(operatorAtWork.Stuck(), QString());
+    EXPECT_EQ(question, QStringLiteral("正在导入文件。停止导入并关闭窗口吗？\n正在导入的文件会先导入完毕。"));
+    const int imported = Moved();
+    EXPECT_LT(imported, 35);
+    EXPECT_EQ(window.messages,
+              QStringList{UnitSummary(imported, 40 - imported) + QStringLiteral("\n操作已取消")});
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(QFile::exists(temp.settings.AppFolder + QStringLiteral("config.pz")));
+}
+} // namespace
