@@ -44,10 +44,12 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Load(const QString& programFolder);
-    QLabel* AddLabel(const char* name, const QString& caption, const QRect& geometry);
+    QLabel* AddLabel(const char* name, const QString& caption, const QRect& geometry,
+                     QLabel* label = nullptr);
     QPushButton* AddButton(const char* name, const QString& caption, const QRect& geometry);
 
     void OnCommand1Clicked();
@@ -55,6 +57,15 @@ private:
     void OnCommand3Clicked();
     void OnCommand4Clicked();
     void OnCommand5Clicked();
+    void OnCreateDatabaseClicked();
+
+    // A folder into its label, whole, with the full path as tooltip.
+    void ShowFolder(QLabel* label, const QString& folder);
+    // Beside each folder: a folder that does not exist, a save folder that cannot be written or
+    // holds no database (then with the offer to create one).
+    void UpdateFolderStatus();
+    void Arrange();
+    void PlaceFolderRow(QLabel* folder, QLabel* status, QPushButton* action, QRect row, int extra);
 
     // Shows the open-file dialog in ImportPath; nothing when the operator cancels.
     std::optional<FileList> ChooseImportFiles(const QString& filter, const QString& fileName);
@@ -98,6 +109,9 @@ private:
 
     QLabel* m_label3;
     QLabel* m_label4;
+    QLabel* m_importStatus;
+    QLabel* m_localStatus;
+    QPushButton* m_createDatabase;
     QPushButton* m_command1;
     QPushButton* m_command2;
     QPushButton* m_command3;
