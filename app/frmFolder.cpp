@@ -111,7 +111,7 @@ frmFolder::frmFolder(QWidget* parent) : QDialog(parent)
     layout->addWidget(m_dir1, 1);
     layout->addWidget(m_path);
     layout->addLayout(buttons);
-    resize(minimumSize());
+    resize(minimumSize().width() * 3 / 2, minimumSize().height());
 
     // The model lists folders in the background and sorts them later, which moves the open folder
     // out of sight: the tree follows it until the operator scrolls or clicks.
@@ -229,7 +229,11 @@ bool frmFolder::OpenFolder(const QString& path)
 void frmFolder::FollowOpenFolder()
 {
     if (m_following)
+    {
         m_dir1->scrollTo(m_model->index(m_openFolder), QAbstractItemView::PositionAtCenter);
+        // The tree reads from its root; the full path shows below it.
+        m_dir1->horizontalScrollBar()->setValue(0);
+    }
 }
 
 void frmFolder::OnDrive1Activated(int index)

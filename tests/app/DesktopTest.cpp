@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressDialog>
@@ -65,6 +66,12 @@ public:
     }
     // The step that never came, empty when all were done.
     QString Stuck() const { return m_next < m_steps.size() ? m_steps[m_next].what : QString(); }
+    // Lets the operator work while the test's thread has nothing else to do.
+    void Wait() const
+    {
+        while (!m_givenUp && m_next < m_steps.size())
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
 
 private:
     void Poll()
@@ -162,6 +169,20 @@ protected:
             if (then)
                 then();
         };
+    }
+    // One window with the window manager's frame, as the README shows it.
+    void PhotoOf(const QWidget& window, const QString& name) const
+    {
+        const QRect frame = window.frameGeometry();
+        QGuiApplication::primaryScreen()
+            ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+            .save(shots + QLatin1Char('/') + name);
+    }
+    static void ClickWidget(const QWidget& widget)
+    {
+        const QPoint centre = widget.mapToGlobal(widget.rect().center());
+        Xdotool({QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y()),
+                 QStringLiteral("click"), QStringLiteral("1")});
     }
     static std::function<void()> PressEnter()
     {
@@ -277,5 +298,41 @@ TEST_F(Desktop, ClosingDuringAnImportAsksThenStopsAndCloses)
               QStringList{UnitSummary(imported, 40 - imported) + QStringLiteral("\n操作已取消")});
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(QFile::exists(temp.settings.AppFolder + QStringLiteral("config.pz")));
+}
+
+// The chooser opened with a click; Enter takes the open folder, not the highlighted one.
+TEST_F(Desktop, TheFolderChooserTakesTheOpenFolderOnEnter)
+{
+    const QString out = temp.Folder() + QStringLiteral("out");
+    QDir().mkpath(out + QStringLiteral("/sub"));
+    temp.settings.LocalPath = out + QLatin1Char('/');
+    WriteConfig();
+    QDir().mkpath(temp.Folder() + QStringLiteral("local"));
+    SlowWindowSink window(0);
+    auto form = ShowWindow(window);
+    PhotoOf(*form, QStringLiteral("window.png"));
+    const auto chooser = [&form] { return form->findChild<frmFolder*>(); };
+    Operator operatorAtWork(
+        {{QStringLiteral("the window"), [] { return true; },
+          [&form] { ClickWidget(*Find<QPushButton>(*form, "Command5")); }},
+         {QStringLiteral("the chooser"),
+          [&] { return chooser() && chooser()->isVisible() && chooser()->isActiveWindow(); },
+          [&]
+          {
+              EXPECT_TRUE(chooser()->OpenFolder(out + QStringLiteral("/sub")));
+              QElapsedTimer painted;
+              painted.start();
+              while (painted.elapsed() < 300)
+                  QApplication::processEvents(QEventLoop::AllEvents, 50);
+              PhotoOf(*chooser(), QStringLiteral("folder-chooser.png"));
+              // The highlight moves off the open folder; Enter still takes the open one.
+              Xdotool({QStringLiteral("key"), QStringLiteral("Up")});
+              PressEnter()();
+          }},
+         {QStringLiteral("the chooser closed"), [&] { return !chooser()->isVisible(); }, [] {}}});
+    operatorAtWork.Wait();
+
+    EXPECT_EQ(operatorAtWork.Stuck().toStdString(), "");
+    EXPECT_EQ(Find<QLabel>(*form, "Label4")->text(), out + QStringLiteral("/sub/"));
 }
 } // namespace
