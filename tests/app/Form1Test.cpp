@@ -82,9 +82,12 @@ public:
     {
         QtMessageSink::Progress(step, done, total);
         steps.append(ProgressStep() + QLatin1Char('|') + ProgressCount());
+        if (onProgress)
+            onProgress(done);
     }
     QStringList messages;
     QStringList steps;
+    std::function<void(int done)> onProgress;
 };
 
 template <typename Case> std::string CaseName(const ::testing::TestParamInfo<Case>& test)
@@ -261,6 +264,55 @@ TEST_F(WindowTest, ClosingWhileWorkRunsClosesWhenItEnds)
     EXPECT_TRUE(QFile::exists(config));
     EXPECT_FALSE(form->isVisible());
 }
+
+// The operator closes the window while the second of three files is imported, and answers the
+// question with stop (the window then closes) or go on (the batch ends and the window stays).
+class CloseDuringImport : public WindowTest, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(CloseDuringImport, AsksAndStopsAfterTheFileInHandOnlyWhenTold)
+{
+    const bool stop = GetParam();
+    WriteConfig();
+    QStringList paths;
+    for (const QString& name : {QStringLiteral("a.dw"), QStringLiteral("b.dw"), QStringLiteral("c.dw")})
+        paths.append(WriteUnitFile(name, name.left(1)));
+    RecordingQtSink window;
+    auto form = OpenWindow(window);
+    const QString config = temp.settings.AppFolder + QStringLiteral("config.pz");
+    ASSERT_TRUE(QFile::remove(config));
+    form->show();
+    form->SetFileDialogRunner(Choose(paths));
+    QStringList questions;
+    form->SetQuestionRunner(
+        [&](const QString& text)
+        {
+            questions.append(text);
+            return stop;
+        });
+    window.onProgress = [&](int done)
+    {
+        if (done == 1)
+            form->close();
+    };
+    Click(*form, "Command1");
+
+    EXPECT_EQ(questions, QStringList{QStringLiteral(
+                             "正在导入文件。停止导入并关闭窗口吗？\n正在导入的文件会先导入完毕。")});
+    EXPECT_EQ(
+        window.messages,
+        QStringList{
+            stop ? QStringLiteral(
+                       "导入单位信息:操作完成！\n倒入成功1个文件\n倒入失败0个文件\n未处理2个文件\n操作已取消")
+                 : QStringLiteral("导入单位信息:操作完成！\n倒入成功3个文件\n倒入失败0个文件")});
+    EXPECT_EQ(form->isVisible(), !stop);
+    EXPECT_EQ(QFile::exists(config), stop); // written at close only
+}
+
+INSTANTIATE_TEST_SUITE_P(Form1, CloseDuringImport, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& test)
+                         { return std::string(test.param ? "Stop" : "GoOn"); });
 
 TEST_F(WindowTest, ProgressReachesTheLastFile)
 {
