@@ -253,7 +253,10 @@ bool Form1::AskToStop(const QString& text)
     QPushButton* stop = box.addButton(QStringLiteral("停止(&S)"), QMessageBox::AcceptRole);
     box.addButton(QStringLiteral("继续(&C)"), QMessageBox::RejectRole);
     box.setDefaultButton(stop);
-    box.exec();
+    if (auto* window = dynamic_cast<QtMessageSink*>(&m_sink))
+        window->Exec(box);
+    else
+        box.exec();
     return box.clickedButton() == stop;
 }
 

@@ -65,6 +65,22 @@ QString QtMessageSink::Title() const
 
 void QtMessageSink::Show(const QString& text)
 {
+    QMessageBox box(QMessageBox::NoIcon, Title(), text, QMessageBox::Ok, m_owner);
+    // XML error texts may hold "<": never read a message as markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box.setDefaultButton(QMessageBox::Ok);
+    QPushButton* openFolder = nullptr;
+    if (text.startsWith(QString::fromUtf8(kWritten)))
+        openFolder = box.addButton(QStringLiteral("打开所在文件夹"), QMessageBox::ActionRole);
+    Exec(box);
+    if (openFolder && box.clickedButton() == openFolder)
+        m_openUrl(
+            QUrl::fromLocalFile(QFileInfo(text.mid(QString::fromUtf8(kWritten).size())).absolutePath()));
+}
+
+int QtMessageSink::Exec(QDialog& box)
+{
     // A progress dialog over the box would take its keys and clicks: it waits until the box is
     // answered, also when its delay runs out meanwhile.
     const QPointer<WorkProgressDialog> progress = m_dialog;
@@ -74,26 +90,14 @@ void QtMessageSink::Show(const QString& text)
         progress->suspended = true;
         progress->QProgressDialog::setVisible(false);
     }
-
-    QMessageBox box(QMessageBox::NoIcon, Title(), text, QMessageBox::Ok, m_owner);
-    // XML error texts may hold "<": never read a message as markup.
-    box.setTextFormat(Qt::PlainText);
-    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
-    box.setDefaultButton(QMessageBox::Ok);
-    QPushButton* openFolder = nullptr;
-    if (text.startsWith(QString::fromUtf8(kWritten)))
-        openFolder = box.addButton(QStringLiteral("打开所在文件夹"), QMessageBox::ActionRole);
-    box.exec();
-    if (openFolder && box.clickedButton() == openFolder)
-        m_openUrl(
-            QUrl::fromLocalFile(QFileInfo(text.mid(QString::fromUtf8(kWritten).size())).absolutePath()));
-
+    const int result = box.exec();
     if (progress)
     {
         progress->suspended = false;
         if (std::exchange(progress->showWhenResumed, false))
             progress->show();
     }
+    return result;
 }
 
 void QtMessageSink::Progress(const QString& step, int done, int total)

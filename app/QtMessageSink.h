@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QDialog;
 class QProgressBar;
 class QWidget;
 class WorkProgressDialog;
@@ -28,6 +29,9 @@ public:
     void Progress(const QString& step, int done, int total) override;
     // True after 取消 (or closing the progress dialog) until the next work starts.
     bool Cancelled() override { return m_cancelled; }
+
+    // Runs a modal box of the window's own with the progress dialog out of its way.
+    int Exec(QDialog& box);
 
     // The progress dialog's title for the work about to run (导入单位信息 …), and whether it
     // offers 取消: only work that asks Cancelled can stop.

@@ -117,6 +117,11 @@ void Xdotool(const QStringList& arguments)
     QProcess::execute(QStringLiteral("xdotool"), arguments);
 }
 
+void PressEnterNow()
+{
+    Xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+}
+
 QMessageBox* OpenBox()
 {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -219,6 +224,8 @@ protected:
             .arg(unprocessed);
     }
 
+    void CloseDuringImport(bool early);
+
     QString shots;
 };
 
@@ -263,16 +270,21 @@ TEST_F(Desktop, CancelStopsTheBatchAfterTheFileInHand)
     EXPECT_EQ(temp.Scalar(QStringLiteral("select count(*) from dat_corp_info")).toInt(), imported);
 }
 
-TEST_F(Desktop, ClosingDuringAnImportAsksThenStopsAndCloses)
+// The operator clicks the window's × during an import, after the progress dialog came up or
+// (early) before its delay has passed, and the question stays up past that delay; Enter stops.
+void Desktop::CloseDuringImport(bool early)
 {
     const QStringList paths = WriteUnits(40);
     SlowWindowSink window(100);
     auto form = ShowWindow(window);
     form->SetFileDialogRunner(Choose(paths));
+    const QString prefix = early ? QStringLiteral("early-") : QString();
     QString question;
     Operator operatorAtWork(
-        {{QStringLiteral("the progress dialog"), [] { return ShownProgress() != nullptr; },
-          Photo(QStringLiteral("working.png"),
+        {{QStringLiteral("the import"),
+          [&form, early]
+          { return early ? !Find<QPushButton>(*form, "Command1")->isEnabled() : ShownProgress() != nullptr; },
+          Photo(prefix + QStringLiteral("working.png"),
                 [&form]
                 {
                     // The × at the right end of the window manager's title bar.
@@ -280,14 +292,18 @@ TEST_F(Desktop, ClosingDuringAnImportAsksThenStopsAndCloses)
                     const QPoint close(frame.right() - 10, (frame.top() + form->geometry().top()) / 2);
                     Xdotool({QStringLiteral("mousemove"), QString::number(close.x()),
                              QString::number(close.y()), QStringLiteral("click"), QStringLiteral("1")});
-                })},
-         BoxStep(QStringLiteral("the question"), Photo(QStringLiteral("stop-question.png"),
-                                                       [&question]
-                                                       {
-                                                           question = OpenBox()->text();
-                                                           PressEnter()();
-                                                       })),
-         BoxStep(QStringLiteral("the summary"), Photo(QStringLiteral("stopped.png"), PressEnter()))});
+                }),
+          early ? 0 : 300},
+         BoxStep(QStringLiteral("the question"),
+                 Photo(prefix + QStringLiteral("stop-question.png"),
+                       [&question]
+                       {
+                           question = OpenBox()->text();
+                           PressEnterNow();
+                       }),
+                 early ? 1500 : 300),
+         BoxStep(QStringLiteral("the summary"),
+                 Photo(prefix + QStringLiteral("stopped.png"), PressEnterNow))});
     Click(*form, "Command1");
 
     EXPECT_EQ(operatorAtWork.Stuck().toStdString(), "");
@@ -298,6 +314,16 @@ TEST_F(Desktop, ClosingDuringAnImportAsksThenStopsAndCloses)
               QStringList{UnitSummary(imported, 40 - imported) + QStringLiteral("\n操作已取消")});
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(QFile::exists(temp.settings.AppFolder + QStringLiteral("config.pz")));
+}
+
+TEST_F(Desktop, ClosingDuringAnImportAsksThenStopsAndCloses)
+{
+    CloseDuringImport(false);
+}
+
+TEST_F(Desktop, ClosingEarlyInAnImportAsksAboveTheProgressDialog)
+{
+    CloseDuringImport(true);
 }
 
 // The chooser opened with a click; Enter takes the open folder, not the highlighted one.
