@@ -147,6 +147,12 @@ bool frmFolder::eventFilter(QObject* watched, QEvent* event)
             m_okButton->click();
             return true;
         }
+        // Space opens the highlighted folder, as a double click does.
+        if (key == Qt::Key_Space && m_dir1->currentIndex().isValid())
+        {
+            OnDir1Activated(m_dir1->currentIndex());
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -14,8 +14,8 @@ class OpenFolderModel;
 // caller sets FolderPath, shows the dialog modally and then reads CancelError and, after OK,
 // FolderPath. The folder taken on OK is the one open in the tree (opened by a double click),
 // not merely the highlighted one. Closing from the title bar is neither OK nor Cancel: both
-// members keep their values. Enter is 确定 each time the dialog opens; the open folder's full
-// path shows below the tree.
+// members keep their values. Space in the tree opens the highlighted folder; Enter is 确定
+// each time the dialog opens. The open folder's full path shows below the tree.
 class frmFolder : public QDialog
 {
     Q_OBJECT

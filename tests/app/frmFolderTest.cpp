@@ -97,6 +97,21 @@ TEST_F(FolderChooser, EnterTakesTheOpenFolderNotTheHighlightedOne)
     EXPECT_EQ(dialog.FolderPath, Path(QStringLiteral("a")));
 }
 
+TEST_F(FolderChooser, SpaceOpensTheHighlightedFolderAndEnterTakesIt)
+{
+    dialog.show();
+    ASSERT_TRUE(dialog.OpenFolder(Path(QStringLiteral("a"))));
+    auto* tree = Find<QTreeView>("Dir1");
+    auto* model = qobject_cast<QFileSystemModel*>(tree->model());
+    tree->setCurrentIndex(model->index(Path(QStringLiteral("c"))));
+    for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return})
+    {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(tree, &press);
+    }
+    EXPECT_EQ(dialog.FolderPath, Path(QStringLiteral("c")));
+}
+
 TEST_F(FolderChooser, OkIsTheDefaultAgainAfterACancel)
 {
     dialog.show();
