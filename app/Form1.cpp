@@ -10,11 +10,16 @@
 #include "reports/GenerateReports.h"
 #include "services/Config.h"
 #include "services/CorvaneError.h"
+#include "services/Database.h"
+#include "store/Store.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QScopedValueRollback>
 
@@ -32,6 +37,33 @@ void ExecFolderDialog(frmFolder& dialog)
 {
     dialog.exec();
 }
+
+// The window as designed; wider, only the folder labels grow and the buttons on their right move.
+const QSize kDesignSize = Twips(0, 0, 7005, 1875).size();
+const QRect kLabel3 = Twips(1440, 240, 4695, 375);
+const QRect kLabel4 = Twips(1440, 720, 4695, 375);
+const QRect kCommand3 = Twips(6360, 240, 495, 375);
+const QRect kCommand5 = Twips(6360, 720, 495, 375);
+const QRect kCommand4 = Twips(5280, 1200, 1575, 495);
+
+// A folder label: its caption stays the whole folder, which the window saves at close; what
+// does not fit is left out in the middle, where folders differ least.
+class PathLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const QRect area = contentsRect();
+        painter.drawText(area, int(alignment()),
+                         fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()));
+    }
+};
+
+const char kStopQuestion[] = "正在导入文件。停止导入并关闭窗口吗？\n正在导入的文件会先导入完毕。";
 } // namespace
 
 Form1::Form1(const QString& programFolder, MessageSink* sink, QWidget* parent)
@@ -40,32 +72,49 @@ Form1::Form1(const QString& programFolder, MessageSink* sink, QWidget* parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Corvane"));
-    setFixedSize(Twips(0, 0, 7005, 1875).size());
+    setMinimumSize(kDesignSize);
+    setMaximumHeight(kDesignSize.height());
+    resize(kDesignSize);
 
     AddLabel("Label1", QStringLiteral("导入文件路径"), Twips(120, 240, 1215, 255));
-    m_label3 = AddLabel("Label3", QString(), Twips(1440, 240, 4695, 375));
-    m_command3 = AddButton("Command3", QStringLiteral("..."), Twips(6360, 240, 495, 375));
+    m_label3 = AddLabel("Label3", QString(), kLabel3, new PathLabel(this));
+    m_importStatus = AddLabel("ImportPathStatus", QString(), kLabel3);
+    m_command3 = AddButton("Command3", QStringLiteral("..."), kCommand3);
     AddLabel("Label2", QStringLiteral("文件保存路径"), Twips(120, 720, 1215, 255));
-    m_label4 = AddLabel("Label4", QString(), Twips(1440, 720, 4695, 375));
-    m_command5 = AddButton("Command5", QStringLiteral("..."), Twips(6360, 720, 495, 375));
-    m_command1 = AddButton("Command1", QStringLiteral("导入单位信息"), Twips(120, 1200, 1575, 495));
-    m_command2 = AddButton("Command2", QStringLiteral("导入项目信息"), Twips(1920, 1200, 1575, 495));
-    m_command4 = AddButton("Command4", QStringLiteral("生成统计报表"), Twips(5280, 1200, 1575, 495));
+    m_label4 = AddLabel("Label4", QString(), kLabel4, new PathLabel(this));
+    m_localStatus = AddLabel("LocalPathStatus", QString(), kLabel4);
+    m_createDatabase = AddButton("CreateDatabase", QStringLiteral("新建数据库(&N)"), kLabel4);
+    m_command5 = AddButton("Command5", QStringLiteral("..."), kCommand5);
+    m_command1 = AddButton("Command1", QStringLiteral("导入单位信息(&U)"), Twips(120, 1200, 1575, 495));
+    m_command2 = AddButton("Command2", QStringLiteral("导入项目信息(&P)"), Twips(1920, 1200, 1575, 495));
+    m_command4 = AddButton("Command4", QStringLiteral("生成统计报表(&R)"), kCommand4);
+    m_command3->setToolTip(QStringLiteral("选择导入文件路径"));
+    m_command5->setToolTip(QStringLiteral("选择文件保存路径"));
+    m_createDatabase->setToolTip(QStringLiteral("在文件保存路径中新建一个空数据库"));
+    for (QLabel* status : {m_importStatus, m_localStatus})
+    {
+        QPalette warning = status->palette();
+        warning.setColor(QPalette::WindowText, Qt::darkRed);
+        status->setPalette(warning);
+    }
 
     connect(m_command1, &QPushButton::clicked, this, &Form1::OnCommand1Clicked);
     connect(m_command2, &QPushButton::clicked, this, &Form1::OnCommand2Clicked);
     connect(m_command3, &QPushButton::clicked, this, &Form1::OnCommand3Clicked);
     connect(m_command4, &QPushButton::clicked, this, &Form1::OnCommand4Clicked);
     connect(m_command5, &QPushButton::clicked, this, &Form1::OnCommand5Clicked);
+    connect(m_createDatabase, &QPushButton::clicked, this, &Form1::OnCreateDatabaseClicked);
 
     Load(programFolder);
 }
 
 Form1::~Form1() = default;
 
-QLabel* Form1::AddLabel(const char* name, const QString& caption, const QRect& geometry)
+QLabel* Form1::AddLabel(const char* name, const QString& caption, const QRect& geometry, QLabel* label)
 {
-    auto* label = new QLabel(caption, this);
+    if (!label)
+        label = new QLabel(this);
+    label->setText(caption);
     label->setObjectName(QLatin1String(name));
     label->setGeometry(geometry);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -78,6 +127,8 @@ QPushButton* Form1::AddButton(const char* name, const QString& caption, const QR
     auto* button = new QPushButton(caption, this);
     button->setObjectName(QLatin1String(name));
     button->setGeometry(geometry);
+    // Enter presses the focused button, as Space does.
+    button->setAutoDefault(true);
     return button;
 }
 
@@ -86,17 +137,108 @@ void Form1::Load(const QString& programFolder)
     CentreOnScreen(this);
     m_settings.AppFolder = WithTrailingSlash(QDir::fromNativeSeparators(programFolder));
     LoadConfig(m_settings, m_sink);
-    m_label3->setText(m_settings.ImportPath);
-    m_label4->setText(m_settings.LocalPath);
+    ShowFolder(m_label3, m_settings.ImportPath);
+    ShowFolder(m_label4, m_settings.LocalPath);
+}
+
+void Form1::ShowFolder(QLabel* label, const QString& folder)
+{
+    label->setText(folder);
+    label->setToolTip(folder);
+    UpdateFolderStatus();
+}
+
+void Form1::UpdateFolderStatus()
+{
+    const QString importPath = m_label3->text();
+    m_importStatus->setText(
+        !importPath.isEmpty() && !QFileInfo(importPath).isDir() ? QStringLiteral("文件夹不存在") : QString());
+    const QString localPath = m_label4->text();
+    QString local;
+    bool noDatabase = false;
+    if (!localPath.isEmpty())
+    {
+        const QFileInfo folder(localPath);
+        if (!folder.isDir())
+            local = QStringLiteral("文件夹不存在");
+        else if (!folder.isWritable())
+            local = QStringLiteral("文件夹不可写入");
+        else if (!IsServerDataSource(m_settings.DataSource) && !QFileInfo::exists(DatabasePath(m_settings)))
+        {
+            local = QStringLiteral("没有数据库") + QFileInfo(DatabasePath(m_settings)).fileName();
+            noDatabase = true;
+        }
+    }
+    m_localStatus->setText(local);
+    m_createDatabase->setVisible(noDatabase);
+    Arrange();
+}
+
+void Form1::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Arrange();
+}
+
+void Form1::Arrange()
+{
+    const int extra = width() - kDesignSize.width();
+    PlaceFolderRow(m_label3, m_importStatus, nullptr, kLabel3, extra);
+    PlaceFolderRow(m_label4, m_localStatus, m_createDatabase, kLabel4, extra);
+    m_command3->move(kCommand3.topLeft() + QPoint(extra, 0));
+    m_command5->move(kCommand5.topLeft() + QPoint(extra, 0));
+    m_command4->move(kCommand4.topLeft() + QPoint(extra, 0));
+}
+
+// The folder takes the row but for what is said about it on the right.
+void Form1::PlaceFolderRow(QLabel* folder, QLabel* status, QPushButton* action, QRect row, int extra)
+{
+    row.setWidth(row.width() + extra);
+    int right = row.x() + row.width();
+    if (action && !action->isHidden())
+    {
+        const int width = action->sizeHint().width();
+        right -= width;
+        action->setGeometry(right, row.y() - 2, width, row.height());
+        right -= 4;
+    }
+    status->setVisible(!status->text().isEmpty());
+    if (!status->isHidden())
+    {
+        const int width = status->fontMetrics().horizontalAdvance(status->text()) + 8;
+        right -= width;
+        status->setGeometry(right, row.y(), width, row.height());
+    }
+    folder->setGeometry(row.x(), row.y(), right - row.x(), row.height());
+}
+
+void Form1::OnCreateDatabaseClicked()
+{
+    RunAction(QString(), false,
+              [this]
+              {
+                  const QString path = DatabasePath(m_settings);
+                  CreateDatabase(path);
+                  UpdateFolderStatus();
+                  m_sink.Show(QStringLiteral("已创建数据库") + path);
+              });
 }
 
 void Form1::closeEvent(QCloseEvent* event)
 {
-    // Work in hand cannot be stopped: the window closes when it ends.
     if (m_busy)
     {
-        m_closePending = true;
+        // An import stops after the file in hand when the operator wants it to; other work is
+        // short, and the window closes when it ends.
         event->ignore();
+        if (m_closePending)
+            return;
+        const QString question = QString::fromUtf8(kStopQuestion);
+        if (!m_stoppable || (m_askQuestion ? m_askQuestion(question) : AskToStop(question)))
+        {
+            m_stopRequested = m_stoppable;
+            m_closePending = true;
+        }
         return;
     }
     m_settings.ImportPath = m_label3->text();
@@ -105,12 +247,35 @@ void Form1::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void Form1::RunAction(const std::function<void()>& work)
+bool Form1::AskToStop(const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, windowTitle(), text, QMessageBox::NoButton, this);
+    QPushButton* stop = box.addButton(QStringLiteral("停止(&S)"), QMessageBox::AcceptRole);
+    box.addButton(QStringLiteral("继续(&C)"), QMessageBox::RejectRole);
+    box.setDefaultButton(stop);
+    if (auto* window = dynamic_cast<QtMessageSink*>(&m_sink))
+        window->Exec(box);
+    else
+        box.exec();
+    return box.clickedButton() == stop;
+}
+
+void Form1::RunAction(const QString& title, bool stoppable, const std::function<void()>& work)
 {
     if (m_busy)
         return;
+    if (auto* window = dynamic_cast<QtMessageSink*>(&m_sink))
+        window->BeginWork(title, stoppable);
+    const QList<QPushButton*> buttons{m_command1, m_command2, m_command3,
+                                      m_command4, m_command5, m_createDatabase};
     {
         QScopedValueRollback<bool> busy(m_busy, true);
+        // Set by the work once it is past its dialogs.
+        QScopedValueRollback<bool> stoppableWork(m_stoppable, false);
+        m_stopRequested = false;
+        // The buttons say the window takes no other work meanwhile.
+        for (QPushButton* button : buttons)
+            button->setEnabled(false);
         try
         {
             work();
@@ -120,6 +285,8 @@ void Form1::RunAction(const std::function<void()>& work)
             m_sink.Progress(QString(), 0, 0); // the work ended early: its progress goes too
             m_sink.Show(error.Message());
         }
+        for (QPushButton* button : buttons)
+            button->setEnabled(true);
     }
     if (m_closePending)
         close();
@@ -159,42 +326,48 @@ void Form1::ChooseFolder(QString& folder, QLabel* label)
     if (m_folderDialog->CancelError)
         return;
     folder = WithTrailingSlash(m_folderDialog->FolderPath);
-    label->setText(folder);
+    ShowFolder(label, folder);
 }
 
 void Form1::OnCommand1Clicked()
 {
-    RunAction(
-        [this]
-        {
-            if (const std::optional<FileList> files =
-                    ChooseImportFiles(QString::fromUtf8(kUnitFilter), QStringLiteral("*.dw")))
-                ImportUnitFiles(*files, m_settings, m_sink);
-        });
+    RunAction(QStringLiteral("导入单位信息"), true,
+              [this]
+              {
+                  if (const std::optional<FileList> files =
+                          ChooseImportFiles(QString::fromUtf8(kUnitFilter), QStringLiteral("*.dw")))
+                  {
+                      m_stoppable = true;
+                      ImportUnitFiles(*files, m_settings, m_workSink);
+                  }
+              });
 }
 
 void Form1::OnCommand2Clicked()
 {
-    RunAction(
-        [this]
-        {
-            if (const std::optional<FileList> files =
-                    ChooseImportFiles(QString::fromUtf8(kProjectFilter), QStringLiteral("*.xm")))
-                ImportProjectFiles(*files, m_settings, m_sink);
-        });
+    RunAction(QStringLiteral("导入项目信息"), true,
+              [this]
+              {
+                  if (const std::optional<FileList> files =
+                          ChooseImportFiles(QString::fromUtf8(kProjectFilter), QStringLiteral("*.xm")))
+                  {
+                      m_stoppable = true;
+                      ImportProjectFiles(*files, m_settings, m_workSink);
+                  }
+              });
 }
 
 void Form1::OnCommand3Clicked()
 {
-    RunAction([this] { ChooseFolder(m_settings.ImportPath, m_label3); });
+    RunAction(QString(), false, [this] { ChooseFolder(m_settings.ImportPath, m_label3); });
 }
 
 void Form1::OnCommand5Clicked()
 {
-    RunAction([this] { ChooseFolder(m_settings.LocalPath, m_label4); });
+    RunAction(QString(), false, [this] { ChooseFolder(m_settings.LocalPath, m_label4); });
 }
 
 void Form1::OnCommand4Clicked()
 {
-    RunAction([this] { GenerateReports(m_settings, m_sink); });
+    RunAction(QStringLiteral("生成统计报表"), false, [this] { GenerateReports(m_settings, m_workSink); });
 }

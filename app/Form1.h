@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/FileList.h"
+#include "services/MessageSink.h"
 #include "services/Settings.h"
 
 #include <QWidget>
@@ -9,7 +10,6 @@
 #include <memory>
 #include <optional>
 
-class MessageSink;
 class QFileDialog;
 class QLabel;
 class QPushButton;
@@ -28,6 +28,8 @@ public:
     // paths, none when cancelled. Tests put runners here that answer in place of an operator.
     using FileDialogRunner = std::function<QStringList(QFileDialog& dialog)>;
     using FolderDialogRunner = std::function<void(frmFolder& dialog)>;
+    // Asks the operator a yes-or-no question; true for yes.
+    using QuestionRunner = std::function<bool(const QString& text)>;
 
     // programFolder becomes AppFolder. Messages go to sink, or to boxes over this window when
     // it is null.
@@ -36,15 +38,18 @@ public:
 
     void SetFileDialogRunner(FileDialogRunner runner) { m_runFileDialog = std::move(runner); }
     void SetFolderDialogRunner(FolderDialogRunner runner) { m_runFolderDialog = std::move(runner); }
+    void SetQuestionRunner(QuestionRunner runner) { m_askQuestion = std::move(runner); }
 
     const Settings& CurrentSettings() const { return m_settings; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Load(const QString& programFolder);
-    QLabel* AddLabel(const char* name, const QString& caption, const QRect& geometry);
+    QLabel* AddLabel(const char* name, const QString& caption, const QRect& geometry,
+                     QLabel* label = nullptr);
     QPushButton* AddButton(const char* name, const QString& caption, const QRect& geometry);
 
     void OnCommand1Clicked();
@@ -52,25 +57,61 @@ private:
     void OnCommand3Clicked();
     void OnCommand4Clicked();
     void OnCommand5Clicked();
+    void OnCreateDatabaseClicked();
+
+    // A folder into its label, whole, with the full path as tooltip.
+    void ShowFolder(QLabel* label, const QString& folder);
+    // Beside each folder: a folder that does not exist, a save folder that cannot be written or
+    // holds no database (then with the offer to create one).
+    void UpdateFolderStatus();
+    void Arrange();
+    void PlaceFolderRow(QLabel* folder, QLabel* status, QPushButton* action, QRect row, int extra);
 
     // Shows the open-file dialog in ImportPath; nothing when the operator cancels.
     std::optional<FileList> ChooseImportFiles(const QString& filter, const QString& fileName);
     // Lets the operator choose a folder for the setting shown in label.
     void ChooseFolder(QString& folder, QLabel* label);
-    // Runs one click's work: not while other work runs, and with an escaping error shown.
-    void RunAction(const std::function<void()>& work);
+    // Runs one click's work: not while other work runs, and with an escaping error shown. title
+    // names the work on its progress dialog; work that can stop is asked to when the window closes.
+    void RunAction(const QString& title, bool stoppable, const std::function<void()>& work);
+    // The window's own yes-or-no box: 停止 (the default) or 继续.
+    bool AskToStop(const QString& text);
+
+    // What the work is given: the window's sink, which also answers whether the operator asked
+    // the work to stop.
+    class WorkSink : public MessageSink
+    {
+    public:
+        explicit WorkSink(Form1& form) : m_form(form) {}
+        void Show(const QString& text) override { m_form.m_sink.Show(text); }
+        void Progress(const QString& step, int done, int total) override
+        {
+            m_form.m_sink.Progress(step, done, total);
+        }
+        bool Cancelled() override { return m_form.m_stopRequested || m_form.m_sink.Cancelled(); }
+
+    private:
+        Form1& m_form;
+    };
 
     std::unique_ptr<MessageSink> m_ownSink;
     MessageSink& m_sink;
+    WorkSink m_workSink{*this};
     Settings m_settings;
     FileDialogRunner m_runFileDialog;
     FolderDialogRunner m_runFolderDialog;
+    QuestionRunner m_askQuestion;
     frmFolder* m_folderDialog = nullptr;
     bool m_busy = false;
+    bool m_stoppable = false;
+    bool m_stopRequested = false;
     bool m_closePending = false;
 
     QLabel* m_label3;
     QLabel* m_label4;
+    QLabel* m_importStatus;
+    QLabel* m_localStatus;
+    QPushButton* m_createDatabase;
     QPushButton* m_command1;
     QPushButton* m_command2;
     QPushButton* m_command3;

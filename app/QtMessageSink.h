@@ -3,14 +3,20 @@
 #include "services/MessageSink.h"
 
 #include <QPointer>
+#include <QUrl>
 
+#include <functional>
+
+class QDialog;
 class QProgressBar;
 class QWidget;
 class WorkProgressDialog;
 
 // The window's sink. A message is a modal box over the owner: OK only, no icon, the owner's
-// window title (the program's). Long work shows a progress dialog with the step and "n / total"
-// once it has taken a moment; the window repaints meanwhile. There is no cancel.
+// window title (the program's), its text selectable; after "成功写入" a second button opens the
+// written file's folder. Long work shows a progress dialog with the step, "n / total" and a
+// 取消 button once it has taken a moment; the window repaints meanwhile. While a box is up the
+// progress dialog is hidden, so that it can never cover the box.
 class QtMessageSink : public MessageSink
 {
 public:
@@ -21,6 +27,21 @@ public:
 
     void Show(const QString& text) override;
     void Progress(const QString& step, int done, int total) override;
+    // True after 取消 (or closing the progress dialog) until the next work starts.
+    bool Cancelled() override { return m_cancelled; }
+
+    // Runs a modal box of the window's own with the progress dialog out of its way.
+    int Exec(QDialog& box);
+
+    // The progress dialog's title for the work about to run (导入单位信息 …), and whether it
+    // offers 取消: only work that asks Cancelled can stop.
+    void BeginWork(const QString& title, bool cancellable)
+    {
+        m_workTitle = title;
+        m_cancellable = cancellable;
+    }
+    // How a folder is opened in the desktop's file manager; tests note it instead.
+    void SetUrlOpener(std::function<void(const QUrl&)> opener) { m_openUrl = std::move(opener); }
 
     // The progress dialog's step text and "n / total", while or after work reports.
     QString ProgressStep() const;
@@ -32,4 +53,8 @@ private:
     QWidget* m_owner;
     QPointer<WorkProgressDialog> m_dialog;
     QProgressBar* m_bar = nullptr;
+    QString m_workTitle;
+    bool m_cancellable = true;
+    bool m_cancelled = false;
+    std::function<void(const QUrl&)> m_openUrl;
 };

@@ -3,11 +3,15 @@
 #include "app/WindowGeometry.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QFont>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShowEvent>
@@ -62,11 +66,12 @@ frmFolder::frmFolder(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmFolder"));
     setWindowTitle(QStringLiteral("选择本地路径"));
-    setFixedSize(Twips(0, 0, 3180, 3825).size());
+    // The designed size is the least; deep folders want more.
+    setMinimumSize(Twips(0, 0, 3180, 3825).size());
+    setSizeGripEnabled(true);
 
     m_drive1 = new QComboBox(this);
     m_drive1->setObjectName(QStringLiteral("Drive1"));
-    m_drive1->setGeometry(Twips(120, 60, 2955, 300));
 
     m_model = new OpenFolderModel(this);
     m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
@@ -74,20 +79,39 @@ frmFolder::frmFolder(QWidget* parent) : QDialog(parent)
 
     m_dir1 = new QTreeView(this);
     m_dir1->setObjectName(QStringLiteral("Dir1"));
-    m_dir1->setGeometry(Twips(120, 480, 2955, 2610));
     m_dir1->setModel(m_model);
     m_dir1->setHeaderHidden(true);
+    // Deep folders keep their names whole and the tree scrolls sideways.
+    m_dir1->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    m_dir1->header()->setStretchLastSection(false);
+    m_dir1->installEventFilter(this);
+
+    m_path = new QLabel(this);
+    m_path->setObjectName(QStringLiteral("OpenFolder"));
+    m_path->setWordWrap(true);
+    m_path->setTextFormat(Qt::PlainText);
+    m_path->setTextInteractionFlags(Qt::TextSelectableByMouse);
     for (int column = 1; column < m_model->columnCount(); ++column)
         m_dir1->hideColumn(column);
 
     m_okButton = new QPushButton(QStringLiteral("确定"), this);
     m_okButton->setObjectName(QStringLiteral("OKButton"));
-    m_okButton->setGeometry(Twips(240, 3300, 1215, 375));
-    m_okButton->setDefault(true);
 
     m_cancelButton = new QPushButton(QStringLiteral("取消"), this);
     m_cancelButton->setObjectName(QStringLiteral("CancelButton"));
-    m_cancelButton->setGeometry(Twips(1620, 3300, 1215, 375));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_okButton);
+    buttons->addWidget(m_cancelButton);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 4, 8, 8);
+    layout->addWidget(m_drive1);
+    layout->addWidget(m_dir1, 1);
+    layout->addWidget(m_path);
+    layout->addLayout(buttons);
+    resize(minimumSize().width() * 3 / 2, minimumSize().height());
 
     // The model lists folders in the background and sorts them later, which moves the open folder
     // out of sight: the tree follows it until the operator scrolls or clicks.
@@ -112,9 +136,34 @@ void frmFolder::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
+bool frmFolder::eventFilter(QObject* watched, QEvent* event)
+{
+    // Enter in the tree is 确定: it takes the open folder, not the highlighted one.
+    if (watched == m_dir1 && event->type() == QEvent::KeyPress)
+    {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        {
+            m_okButton->click();
+            return true;
+        }
+        // Space opens the highlighted folder, as a double click does.
+        if (key == Qt::Key_Space && m_dir1->currentIndex().isValid())
+        {
+            OnDir1Activated(m_dir1->currentIndex());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void frmFolder::Load()
 {
     CentreOnScreen(this);
+    // Every use starts with 确定 as the default and the tree in hand, whatever ended the last.
+    m_okButton->setDefault(true);
+    m_cancelButton->setDefault(false);
+    m_dir1->setFocus();
     FillDrives();
     // A fresh use starts where the program runs, and stays there when FolderPath cannot be opened.
     OpenFolder(QDir::currentPath());
@@ -172,6 +221,7 @@ bool frmFolder::OpenFolder(const QString& path)
     if (!index.isValid())
         return false;
     m_openFolder = folder;
+    m_path->setText(QDir::toNativeSeparators(folder));
     m_model->SetOpenFolder(folder);
     for (QModelIndex open = index; open.isValid(); open = open.parent())
         m_dir1->expand(open);
@@ -185,7 +235,11 @@ bool frmFolder::OpenFolder(const QString& path)
 void frmFolder::FollowOpenFolder()
 {
     if (m_following)
+    {
         m_dir1->scrollTo(m_model->index(m_openFolder), QAbstractItemView::PositionAtCenter);
+        // The tree reads from its root; the full path shows below it.
+        m_dir1->horizontalScrollBar()->setValue(0);
+    }
 }
 
 void frmFolder::OnDrive1Activated(int index)

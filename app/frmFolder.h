@@ -4,6 +4,7 @@
 #include <QString>
 
 class QComboBox;
+class QLabel;
 class QModelIndex;
 class QPushButton;
 class QTreeView;
@@ -13,7 +14,8 @@ class OpenFolderModel;
 // caller sets FolderPath, shows the dialog modally and then reads CancelError and, after OK,
 // FolderPath. The folder taken on OK is the one open in the tree (opened by a double click),
 // not merely the highlighted one. Closing from the title bar is neither OK nor Cancel: both
-// members keep their values.
+// members keep their values. Space in the tree opens the highlighted folder; Enter is 确定
+// each time the dialog opens. The open folder's full path shows below the tree.
 class frmFolder : public QDialog
 {
     Q_OBJECT
@@ -34,6 +36,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Load();
@@ -47,6 +50,7 @@ private:
 
     QComboBox* m_drive1;
     QTreeView* m_dir1;
+    QLabel* m_path; // the open folder, whole
     QPushButton* m_okButton;
     QPushButton* m_cancelButton;
     OpenFolderModel* m_model;

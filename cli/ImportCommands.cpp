@@ -5,10 +5,42 @@
 #include "import/ImportUnitFiles.h"
 #include "services/MessageSink.h"
 
+#include <csignal>
 #include <cstdio>
 
 namespace
 {
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void NoteInterrupt(int)
+{
+    interrupted = 1;
+    std::signal(SIGINT, SIG_DFL); // a second Ctrl-C ends the program at once
+}
+
+// The first Ctrl-C stops the batch after the file in hand, its rows committed and its file moved,
+// as the window's cancel button does.
+class InterruptibleSink : public MessageSink
+{
+public:
+    explicit InterruptibleSink(MessageSink& sink) : m_sink(sink)
+    {
+        interrupted = 0;
+        m_previous = std::signal(SIGINT, NoteInterrupt);
+    }
+    ~InterruptibleSink() override { std::signal(SIGINT, m_previous); }
+    InterruptibleSink(const InterruptibleSink&) = delete;
+    InterruptibleSink& operator=(const InterruptibleSink&) = delete;
+
+    void Show(const QString& text) override { m_sink.Show(text); }
+    void Progress(const QString& step, int done, int total) override { m_sink.Progress(step, done, total); }
+    bool Cancelled() override { return interrupted != 0 || m_sink.Cancelled(); }
+
+private:
+    MessageSink& m_sink;
+    void (*m_previous)(int);
+};
+
 int UsageProblem(const QString& problem)
 {
     const QByteArray bytes = (problem + QLatin1Char('\n')).toUtf8();
@@ -29,8 +61,10 @@ int RunBatch(Batch batch, const QString& extension, Settings& settings, const QS
         sink.Show(files.problem);
         return 1;
     }
-    // A file that failed, or one the batch never reached after a load error, makes the run fail.
-    const BatchCounts counts = batch(files, settings, sink);
+    // A file that failed, or one the batch never reached after a load error or a Ctrl-C, makes
+    // the run fail.
+    InterruptibleSink interruptible(sink);
+    const BatchCounts counts = batch(files, settings, interruptible);
     return counts.failed == 0 && !counts.stopped ? 0 : 1;
 }
 } // namespace

@@ -142,6 +142,8 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
                            !IsSameFolder(folder.isEmpty() ? QStringLiteral(".") : folder, localPath);
 
     BatchCounts counts;
+    // Counted before the list's own files, which all count one way or the other unless the batch stops.
+    const int countedAhead = int(ownFiles.size() + files.unreadable.size());
     for (const QString& own : ownFiles)
     {
         sink.Show(QStringLiteral("不是") + DescribeRoot(kind.RootName()) + QStringLiteral(":") + folder +
@@ -234,6 +236,11 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
     {
         const QString& name = names[index];
         sink.Progress(name, index, total);
+        if (sink.Cancelled())
+        {
+            counts.cancelled = counts.stopped = true;
+            break;
+        }
         DocumentPrefetcher::Loaded loaded = loader.Next();
         if (!loaded.error.isEmpty())
         {
@@ -387,6 +394,12 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
     QString summary = kind.SummaryTitle() + QStringLiteral("\n倒入成功") + QString::number(counts.imported) +
                       QStringLiteral("个文件\n倒入失败") + QString::number(counts.failed) +
                       QStringLiteral("个文件");
+    counts.unprocessed = total - (counts.imported + counts.failed - countedAhead);
+    if (counts.unprocessed > 0)
+        summary +=
+            QStringLiteral("\n未处理") + QString::number(counts.unprocessed) + QStringLiteral("个文件");
+    if (counts.cancelled)
+        summary += QStringLiteral("\n操作已取消");
     if (mover)
     {
         const MoveQueue::Result moved = mover->Finish();

@@ -65,6 +65,10 @@ struct BatchCounts
     // The batch ended before its last file: a file could not be loaded, the database was busy or
     // could take no more, or the connection to the server was lost.
     bool stopped = false;
+    // The operator stopped the batch; it ended after the file in hand.
+    bool cancelled = false;
+    // Files of the list the batch never looked at because it stopped early.
+    int unprocessed = 0;
 };
 
 // Imports the files of the list one by one, committed in groups of files (a savepoint each), an
@@ -88,6 +92,9 @@ struct BatchCounts
 // - On a shared server a file whose transaction another operator's undid is imported again; a
 //   lost connection shows "与数据库的连接已断开，导入停止于" + path + ":" + the description and
 //   ends the batch, the files committed so far moved and the rest left in place.
-// Shows the summary with both counts. Throws CorvaneError for what the batch does not handle:
+// - When the operator cancels (MessageSink::Cancelled), the batch ends after the file in hand as
+//   after a load error: the files of its group are committed and moved.
+// Shows the summary with both counts, then "未处理" + count + "个文件" when files were left
+// unprocessed and "操作已取消" after a cancel. Throws CorvaneError for what the batch does not handle:
 // a database that cannot be opened, a missing dictionary table.
 BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& settings, MessageSink& sink);

@@ -19,4 +19,8 @@ public:
         Q_UNUSED(done);
         Q_UNUSED(total);
     }
+
+    // True once the operator asked long work to stop. Work that can stop asks between steps and
+    // ends after the step in hand; the window's cancel button and a close during work set it.
+    virtual bool Cancelled() { return false; }
 };

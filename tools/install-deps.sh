@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build, the tests and the demo need.
+# Installs the Debian 12 packages the build, the tests and the demo need (xvfb, openbox and
+# xdotool run the window tests on a real X server).
 # Idempotent: apt is touched only when something is missing. Arguments name further packages.
 set -euo pipefail
 
@@ -12,6 +13,7 @@ packages=(
   libreoffice-calc-nogui
   fontconfig
   postgresql libqt6sql6-psql
+  xvfb openbox xdotool
 )
 # The window's captions and messages are Chinese: without a CJK font they show as boxes. Any
 # installed one will do.

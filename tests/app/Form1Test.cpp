@@ -8,9 +8,15 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressDialog>
+#include <QTimer>
+#include <QUrl>
+
+#include <functional>
 
 namespace
 {
@@ -76,9 +82,12 @@ public:
     {
         QtMessageSink::Progress(step, done, total);
         steps.append(ProgressStep() + QLatin1Char('|') + ProgressCount());
+        if (onProgress)
+            onProgress(done);
     }
     QStringList messages;
     QStringList steps;
+    std::function<void(int done)> onProgress;
 };
 
 template <typename Case> std::string CaseName(const ::testing::TestParamInfo<Case>& test)
@@ -148,9 +157,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ControlCase{"Label2", QStringLiteral("文件保存路径"), QRect(8, 48, 81, 17)},
                       ControlCase{"Label4", QString(), QRect(96, 48, 313, 25)},
                       ControlCase{"Command5", QStringLiteral("..."), QRect(424, 48, 33, 25)},
-                      ControlCase{"Command1", QStringLiteral("导入单位信息"), QRect(8, 80, 105, 33)},
-                      ControlCase{"Command2", QStringLiteral("导入项目信息"), QRect(128, 80, 105, 33)},
-                      ControlCase{"Command4", QStringLiteral("生成统计报表"), QRect(352, 80, 105, 33)}),
+                      ControlCase{"Command1", QStringLiteral("导入单位信息(&U)"), QRect(8, 80, 105, 33)},
+                      ControlCase{"Command2", QStringLiteral("导入项目信息(&P)"), QRect(128, 80, 105, 33)},
+                      ControlCase{"Command4", QStringLiteral("生成统计报表(&R)"), QRect(352, 80, 105, 33)}),
     CaseName<ControlCase>);
 
 TEST_P(ImportButton, ImportsTheChosenFilesAndShowsTheSummary)
@@ -256,6 +265,55 @@ TEST_F(WindowTest, ClosingWhileWorkRunsClosesWhenItEnds)
     EXPECT_FALSE(form->isVisible());
 }
 
+// The operator closes the window while the second of three files is imported, and answers the
+// question with stop (the window then closes) or go on (the batch ends and the window stays).
+class CloseDuringImport : public WindowTest, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(CloseDuringImport, AsksAndStopsAfterTheFileInHandOnlyWhenTold)
+{
+    const bool stop = GetParam();
+    WriteConfig();
+    QStringList paths;
+    for (const QString& name : {QStringLiteral("a.dw"), QStringLiteral("b.dw"), QStringLiteral("c.dw")})
+        paths.append(WriteUnitFile(name, name.left(1)));
+    RecordingQtSink window;
+    auto form = OpenWindow(window);
+    const QString config = temp.settings.AppFolder + QStringLiteral("config.pz");
+    ASSERT_TRUE(QFile::remove(config));
+    form->show();
+    form->SetFileDialogRunner(Choose(paths));
+    QStringList questions;
+    form->SetQuestionRunner(
+        [&](const QString& text)
+        {
+            questions.append(text);
+            return stop;
+        });
+    window.onProgress = [&](int done)
+    {
+        if (done == 1)
+            form->close();
+    };
+    Click(*form, "Command1");
+
+    EXPECT_EQ(questions, QStringList{QStringLiteral(
+                             "正在导入文件。停止导入并关闭窗口吗？\n正在导入的文件会先导入完毕。")});
+    EXPECT_EQ(
+        window.messages,
+        QStringList{
+            stop ? QStringLiteral(
+                       "导入单位信息:操作完成！\n倒入成功1个文件\n倒入失败0个文件\n未处理2个文件\n操作已取消")
+                 : QStringLiteral("导入单位信息:操作完成！\n倒入成功3个文件\n倒入失败0个文件")});
+    EXPECT_EQ(form->isVisible(), !stop);
+    EXPECT_EQ(QFile::exists(config), stop); // written at close only
+}
+
+INSTANTIATE_TEST_SUITE_P(Form1, CloseDuringImport, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& test)
+                         { return std::string(test.param ? "Stop" : "GoOn"); });
+
 TEST_F(WindowTest, ProgressReachesTheLastFile)
 {
     WriteConfig();
@@ -274,6 +332,7 @@ TEST_F(WindowTest, ProgressReachesTheLastFile)
         if (qobject_cast<const QProgressDialog*>(widget))
         {
             EXPECT_FALSE(widget->isVisible());
+            EXPECT_EQ(widget->windowTitle(), QStringLiteral("导入单位信息"));
         }
     }
 }
@@ -346,3 +405,112 @@ INSTANTIATE_TEST_SUITE_P(Form1, FolderButton,
                          ::testing::Values(FolderCase{"ImportPath", "Command3", "Label3"},
                                            FolderCase{"LocalPath", "Command5", "Label4"}),
                          CaseName<FolderCase>);
+
+// What the window says beside each folder at start.
+struct StatusCase
+{
+    std::string name;
+    std::function<void(const TempDatabase&)> spoil;
+    QString importStatus;
+    QString localStatus;
+    bool offersDatabase;
+    friend void PrintTo(const StatusCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class FolderStatus : public WindowTest, public ::testing::WithParamInterface<StatusCase>
+{
+};
+
+TEST_P(FolderStatus, IsShownBesideTheFolder)
+{
+    WriteConfig();
+    GetParam().spoil(temp);
+    auto form = OpenWindow(sink);
+    form->show();
+    EXPECT_EQ(Find<QLabel>(*form, "ImportPathStatus")->text(), GetParam().importStatus);
+    EXPECT_EQ(Find<QLabel>(*form, "LocalPathStatus")->text(), GetParam().localStatus);
+    EXPECT_EQ(Find<QPushButton>(*form, "CreateDatabase")->isVisible(), GetParam().offersDatabase);
+    EXPECT_EQ(Find<QLabel>(*form, "Label4")->text(), temp.settings.LocalPath);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Form1, FolderStatus,
+    ::testing::Values(StatusCase{"BothFine", [](const TempDatabase&) {}, QString(), QString(), false},
+                      StatusCase{"ImportFolderGone",
+                                 [](const TempDatabase& temp)
+                                 { QDir(temp.settings.ImportPath).removeRecursively(); },
+                                 QStringLiteral("文件夹不存在"), QString(), false},
+                      StatusCase{"SaveFolderGone",
+                                 [](const TempDatabase& temp)
+                                 { QDir(temp.settings.LocalPath).removeRecursively(); },
+                                 QString(), QStringLiteral("文件夹不存在"), false},
+                      StatusCase{"NoDatabase",
+                                 [](const TempDatabase& temp)
+                                 { QFile::remove(temp.settings.LocalPath + QStringLiteral("wenwu.mdb")); },
+                                 QString(), QStringLiteral("没有数据库wenwu.mdb"), true}),
+    CaseName<StatusCase>);
+
+TEST_F(WindowTest, CreatesTheMissingDatabaseWhenAsked)
+{
+    WriteConfig();
+    const QString database = Local(QStringLiteral("wenwu.mdb"));
+    ASSERT_TRUE(QFile::remove(database));
+    auto form = OpenWindow(sink);
+    form->show();
+    Click(*form, "CreateDatabase");
+    EXPECT_EQ(sink.messages, QStringList{QStringLiteral("已创建数据库") + database});
+    EXPECT_EQ(Find<QLabel>(*form, "LocalPathStatus")->text(), QString());
+    EXPECT_FALSE(Find<QPushButton>(*form, "CreateDatabase")->isVisible());
+    EXPECT_EQ(temp.Scalar(QStringLiteral("select count(*) from dic_corp_type")).isValid(), true);
+}
+
+TEST_F(WindowTest, AWiderWindowWidensTheFoldersAndElidesLongOnesInTheMiddle)
+{
+    temp.settings.LocalPath = temp.Folder() + QString(80, QLatin1Char('x')) + QStringLiteral("/") +
+                              QString(80, QLatin1Char('y')) + QStringLiteral("/");
+    QDir().mkpath(temp.settings.LocalPath);
+    WriteConfig();
+    auto form = OpenWindow(sink);
+    form->show();
+    auto* label4 = Find<QLabel>(*form, "Label4");
+    const QRect before = label4->geometry();
+    form->resize(form->width() + 200, form->height());
+    EXPECT_EQ(label4->width(), before.width() + 200);
+    EXPECT_EQ(Find<QPushButton>(*form, "Command5")->x(), 424 + 200);
+    EXPECT_EQ(label4->text(), temp.settings.LocalPath);
+    EXPECT_EQ(label4->toolTip(), temp.settings.LocalPath);
+    EXPECT_NE(form->minimumWidth(), form->maximumWidth());
+}
+
+TEST_F(WindowTest, EnterPressesTheFocusedButton)
+{
+    WriteConfig();
+    auto form = OpenWindow(sink);
+    int choices = 0;
+    form->SetFolderDialogRunner([&](frmFolder&) { ++choices; });
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(Find<QPushButton>(*form, "Command3"), &enter);
+    EXPECT_EQ(choices, 1);
+}
+
+// After a workbook is written the box offers to open its folder.
+TEST_F(WindowTest, TheWrittenBoxOpensTheFolderOfTheWorkbook)
+{
+    QtMessageSink window;
+    QUrl opened;
+    window.SetUrlOpener([&](const QUrl& url) { opened = url; });
+    QTimer::singleShot(0,
+                       [&]
+                       {
+                           auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                           ASSERT_NE(box, nullptr);
+                           EXPECT_TRUE(box->textInteractionFlags() & Qt::TextSelectableByMouse);
+                           for (QAbstractButton* button : box->buttons())
+                               if (button->text() == QStringLiteral("打开所在文件夹"))
+                                   button->click();
+                           if (box->isVisible())
+                               box->done(0);
+                       });
+    window.Show(QStringLiteral("成功写入") + Local(QStringLiteral("国家计委汇总表1207.xls")));
+    EXPECT_EQ(opened, QUrl::fromLocalFile(temp.Folder() + QStringLiteral("local")));
+}

@@ -1,9 +1,12 @@
 #include "app/frmFolder.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileSystemModel>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -78,6 +81,55 @@ TEST_F(FolderChooser, OkTakesTheOpenFolderNotTheHighlightedOne)
     EXPECT_FALSE(dialog.CancelError);
     EXPECT_EQ(dialog.FolderPath, Path(QStringLiteral("a")));
     EXPECT_FALSE(dialog.isVisible());
+}
+
+// Enter in the tree once opened the highlighted folder on its way to 确定.
+TEST_F(FolderChooser, EnterTakesTheOpenFolderNotTheHighlightedOne)
+{
+    dialog.show();
+    ASSERT_TRUE(dialog.OpenFolder(Path(QStringLiteral("a"))));
+    auto* tree = Find<QTreeView>("Dir1");
+    auto* model = qobject_cast<QFileSystemModel*>(tree->model());
+    tree->setCurrentIndex(model->index(Path(QStringLiteral("c"))));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(tree, &enter);
+    EXPECT_FALSE(dialog.CancelError);
+    EXPECT_EQ(dialog.FolderPath, Path(QStringLiteral("a")));
+}
+
+TEST_F(FolderChooser, SpaceOpensTheHighlightedFolderAndEnterTakesIt)
+{
+    dialog.show();
+    ASSERT_TRUE(dialog.OpenFolder(Path(QStringLiteral("a"))));
+    auto* tree = Find<QTreeView>("Dir1");
+    auto* model = qobject_cast<QFileSystemModel*>(tree->model());
+    tree->setCurrentIndex(model->index(Path(QStringLiteral("c"))));
+    for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return})
+    {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(tree, &press);
+    }
+    EXPECT_EQ(dialog.FolderPath, Path(QStringLiteral("c")));
+}
+
+TEST_F(FolderChooser, OkIsTheDefaultAgainAfterACancel)
+{
+    dialog.show();
+    auto* cancel = Find<QPushButton>("CancelButton");
+    cancel->setFocus();
+    cancel->click();
+    dialog.show();
+    EXPECT_TRUE(Find<QPushButton>("OKButton")->isDefault());
+    EXPECT_FALSE(cancel->isDefault());
+}
+
+TEST_F(FolderChooser, ShowsTheWholePathOfTheOpenFolder)
+{
+    const QString deep = Path(QStringLiteral("二级文件夹/三级文件夹/四级文件夹"));
+    QDir().mkpath(deep);
+    dialog.show();
+    ASSERT_TRUE(dialog.OpenFolder(deep));
+    EXPECT_EQ(Find<QLabel>("OpenFolder")->text(), QDir::toNativeSeparators(deep));
 }
 
 TEST_F(FolderChooser, ADoubleClickOpensTheFolder)

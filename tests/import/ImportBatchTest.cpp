@@ -16,18 +16,22 @@
 
 namespace
 {
-QString UnitSummary(int imported, int failed)
+// unprocessed: files a stopped batch never looked at.
+QString UnitSummary(int imported, int failed, int unprocessed = 0)
 {
-    return QStringLiteral("导入单位信息:操作完成！\n倒入成功%1个文件\n倒入失败%2个文件")
-        .arg(imported)
-        .arg(failed);
+    const QString counts = QStringLiteral("导入单位信息:操作完成！\n倒入成功%1个文件\n倒入失败%2个文件")
+                               .arg(imported)
+                               .arg(failed);
+    return unprocessed > 0 ? counts + QStringLiteral("\n未处理%1个文件").arg(unprocessed) : counts;
 }
 
-QString ProjectSummary(int imported, int failed)
+// unprocessed: files a stopped batch never looked at.
+QString ProjectSummary(int imported, int failed, int unprocessed = 0)
 {
-    return QStringLiteral("导入项目信息:操作完成！\n倒入成功%1个文件\n倒入失败%2个文件")
-        .arg(imported)
-        .arg(failed);
+    const QString counts = QStringLiteral("导入项目信息:操作完成！\n倒入成功%1个文件\n倒入失败%2个文件")
+                               .arg(imported)
+                               .arg(failed);
+    return unprocessed > 0 ? counts + QStringLiteral("\n未处理%1个文件").arg(unprocessed) : counts;
 }
 
 // A batch over a database that already holds unit U0, so that "unchanged" compares real rows.
@@ -102,7 +106,7 @@ TEST_P(HostileDocuments, AreLoadErrorsWithAReasonAndChangeNothing)
     ASSERT_EQ(lines.size(), 2) << sink.messages[0].toStdString();
     EXPECT_EQ(lines[0], QStringLiteral("无法打开指定文件") + In(QStringLiteral("bad.dw")));
     EXPECT_TRUE(lines[1].startsWith(QString::fromUtf8(GetParam().reason))) << lines[1].toStdString();
-    EXPECT_EQ(sink.messages[1], UnitSummary(0, 0));
+    EXPECT_EQ(sink.messages[1], UnitSummary(0, 0, 2));
     EXPECT_TRUE(counts.stopped);
     EXPECT_EQ(temp.Snapshot(), before);
     EXPECT_TRUE(QFile::exists(In(QStringLiteral("bad.dw"))));
@@ -250,7 +254,7 @@ TEST_P(SpecialFiles, AreRefusedAtOnceWithAReason)
     EXPECT_LT(timer.elapsed(), 1000);
     EXPECT_EQ(sink.messages, QStringList({QStringLiteral("无法打开指定文件") + In(QStringLiteral("f.dw")) +
                                               QLatin1Char('\n') + QString::fromUtf8(GetParam().reason),
-                                          UnitSummary(0, 0)}));
+                                          UnitSummary(0, 0, 1)}));
     EXPECT_TRUE(counts.stopped);
     EXPECT_EQ(temp.Snapshot(), before);
 }
@@ -474,10 +478,45 @@ TEST_F(BusyDatabase, WriterStopsTheBatchOnceAndChangesNothing)
     other->Rollback();
     EXPECT_EQ(sink.messages,
               QStringList({QStringLiteral("数据库正被其他程序使用") + Local(QStringLiteral("wenwu.mdb")),
-                           UnitSummary(0, 0)}));
+                           UnitSummary(0, 0, 3)}));
     EXPECT_TRUE(counts.stopped);
     for (const QString& name : three)
         EXPECT_TRUE(QFile::exists(In(name))) << name.toStdString();
     EXPECT_EQ(temp.Snapshot(), before);
+}
+
+// The operator cancels while a file is in hand: that file is finished, committed and moved, the
+// rest are left where they are and counted as unprocessed.
+class CancellingSink : public RecordingSink
+{
+public:
+    explicit CancellingSink(int steps) : m_steps(steps) {}
+    void Progress(const QString&, int done, int total) override
+    {
+        m_cancelled = done >= m_steps && done < total;
+    }
+    bool Cancelled() override { return m_cancelled; }
+
+private:
+    int m_steps;
+    bool m_cancelled = false;
+};
+
+TEST_F(Batch, CancelEndsAfterTheFileInHandAndCountsTheRest)
+{
+    const QStringList names{QStringLiteral("a.dw"), QStringLiteral("b.dw"), QStringLiteral("c.dw"),
+                            QStringLiteral("d.dw")};
+    for (const QString& name : names)
+        Write(name, UnitFile(name.left(1)));
+    CancellingSink cancelling(2);
+    const BatchCounts counts =
+        ImportUnitFiles(FileList{temp.settings.ImportPath, names, {}}, temp.settings, cancelling);
+    EXPECT_EQ(cancelling.messages, QStringList{UnitSummary(2, 0, 2) + QStringLiteral("\n操作已取消")});
+    EXPECT_TRUE(counts.cancelled);
+    EXPECT_TRUE(counts.stopped);
+    EXPECT_EQ(counts.unprocessed, 2);
+    EXPECT_TRUE(QFile::exists(Local(QStringLiteral("b.dw"))));
+    EXPECT_TRUE(QFile::exists(In(QStringLiteral("c.dw"))));
+    EXPECT_EQ(temp.Scalar(QStringLiteral("select count(*) from dat_corp_info")).toInt(), 3);
 }
 } // namespace

@@ -7,11 +7,13 @@
 
 namespace
 {
-QString Summary(int imported, int failed)
+// unprocessed: files a stopped batch never looked at.
+QString Summary(int imported, int failed, int unprocessed = 0)
 {
-    return QStringLiteral("导入项目信息:操作完成！\n倒入成功%1个文件\n倒入失败%2个文件")
-        .arg(imported)
-        .arg(failed);
+    const QString counts = QStringLiteral("导入项目信息:操作完成！\n倒入成功%1个文件\n倒入失败%2个文件")
+                               .arg(imported)
+                               .arg(failed);
+    return unprocessed > 0 ? counts + QStringLiteral("\n未处理%1个文件").arg(unprocessed) : counts;
 }
 
 class ProjectBatch : public ImportFixture
@@ -143,7 +145,7 @@ TEST_F(ProjectBatch, MissingFirstFileEndsTheBatchBeforeTheSecond)
     EXPECT_EQ(counts.imported + counts.failed, 0);
     EXPECT_EQ(sink.messages, (QStringList{QStringLiteral("无法打开指定文件") + In(QStringLiteral("p1.xm")) +
                                               QStringLiteral("\n文件不存在"),
-                                          Summary(0, 0)}));
+                                          Summary(0, 0, 2)}));
     EXPECT_TRUE(QFile::exists(In(QStringLiteral("p2.xm"))));
     EXPECT_EQ(Rows(QStringLiteral("dat_project_info")), 0);
 }

@@ -12,11 +12,13 @@
 
 namespace
 {
-QString Summary(int imported, int failed)
+// unprocessed: files a stopped batch never looked at.
+QString Summary(int imported, int failed, int unprocessed = 0)
 {
-    return QStringLiteral("导入单位信息:操作完成！\n倒入成功%1个文件\n倒入失败%2个文件")
-        .arg(imported)
-        .arg(failed);
+    const QString counts = QStringLiteral("导入单位信息:操作完成！\n倒入成功%1个文件\n倒入失败%2个文件")
+                               .arg(imported)
+                               .arg(failed);
+    return unprocessed > 0 ? counts + QStringLiteral("\n未处理%1个文件").arg(unprocessed) : counts;
 }
 
 QByteArray ReadAll(const QString& path)
@@ -177,7 +179,7 @@ TEST_F(UnitBatch, NotWellFormedFileStopsTheBatch)
     ASSERT_EQ(sink.messages.size(), 2);
     EXPECT_TRUE(sink.messages[0].startsWith(QStringLiteral("无法打开指定文件") + In("b.dw") +
                                             QStringLiteral("\n格式不正确: ")));
-    EXPECT_EQ(sink.messages[1], Summary(1, 0));
+    EXPECT_EQ(sink.messages[1], Summary(1, 0, 2));
     EXPECT_TRUE(QFile::exists(Local(QStringLiteral("a.dw"))));
     EXPECT_TRUE(QFile::exists(In(QStringLiteral("c.dw"))));
     EXPECT_EQ(Rows(QStringLiteral("dat_corp_info")), 1);
@@ -207,7 +209,7 @@ TEST_F(UnitBatch, LongBatchImportsEveryFileInOrder)
     ASSERT_EQ(sink.messages.size(), 2);
     EXPECT_TRUE(sink.messages[0].startsWith(QStringLiteral("无法打开指定文件") + In("zz.dw") +
                                             QStringLiteral("\n格式不正确: ")));
-    EXPECT_EQ(sink.messages[1], Summary(60, 0));
+    EXPECT_EQ(sink.messages[1], Summary(60, 0, 1));
     EXPECT_EQ(Rows(QStringLiteral("dat_corp_security")), 60);
 }
 

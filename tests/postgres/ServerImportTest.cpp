@@ -20,11 +20,13 @@
 
 namespace
 {
-QString Summary(int imported, int failed)
+// unprocessed: files a stopped batch never looked at.
+QString Summary(int imported, int failed, int unprocessed = 0)
 {
-    return QStringLiteral("导入项目信息:操作完成！\n倒入成功%1个文件\n倒入失败%2个文件")
-        .arg(imported)
-        .arg(failed);
+    const QString counts = QStringLiteral("导入项目信息:操作完成！\n倒入成功%1个文件\n倒入失败%2个文件")
+                               .arg(imported)
+                               .arg(failed);
+    return unprocessed > 0 ? counts + QStringLiteral("\n未处理%1个文件").arg(unprocessed) : counts;
 }
 
 QStringList Lines(Database& db, const QString& sql)
@@ -212,7 +214,7 @@ TEST_F(ServerImport, ALostConnectionEndsTheBatchKeepingWhatWasCommitted)
     EXPECT_TRUE(cutting.messages[0].startsWith("与数据库的连接已断开，导入停止于" +
                                                server.settings.ImportPath + names[2] + ":"))
         << cutting.messages[0].toStdString();
-    EXPECT_EQ(cutting.messages[1], Summary(2, 0));
+    EXPECT_EQ(cutting.messages[1], Summary(2, 0, int(names.size()) - 2));
     for (int i = 0; i < names.size(); ++i)
         EXPECT_EQ(QFile::exists(server.settings.ImportPath + names[i]), i >= 2) << names[i].toStdString();
 
