@@ -4,6 +4,7 @@
 #include "reports/ReportCells.h"
 #include "reports/ReportSession.h"
 #include "reports/Workbook.h"
+#include "services/AppFolder.h"
 #include "services/CorvaneError.h"
 #include "services/Database.h"
 #include "services/MessageSink.h"
@@ -65,7 +66,7 @@ void WriteReportWorkbook(ReportSession& session, const Settings& settings, Workb
     const QString output = ReportOutputPath(settings, title);
     try
     {
-        const QString templatePath = settings.AppFolder + title + QStringLiteral(".xls");
+        const QString templatePath = TemplatePath(settings.AppFolder, title);
         if (PathAttributes(templatePath) < 0)
             throw CorvaneError(QStringLiteral("找不到模板工作簿:") + templatePath);
         // The template is read in place and the filled copy saved straight to the dated name,
