@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run bench crash-test format format-check asan fuzz clean
+.PHONY: all deps configure build deb test run bench crash-test format format-check asan fuzz clean
 
 all: build
 
@@ -15,6 +15,10 @@ configure: deps
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
+
+# The Debian package corvane_VERSION_amd64.deb, in $(BUILD).
+deb: build
+	@cd $(BUILD) && cpack -G DEB
 
 test: deps format-check
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWARNINGS_AS_ERRORS=ON $(CMAKE_FLAGS) >/dev/null

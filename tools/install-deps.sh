@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the tests and the demo need (xvfb, openbox and
-# xdotool run the window tests on a real X server).
+# xdotool run the window tests on a real X server; dpkg-dev, librsvg2-bin and the checkers build and
+# check the Debian package).
 # Idempotent: apt is touched only when something is missing. Arguments name further packages.
 set -euo pipefail
 
@@ -14,6 +15,7 @@ packages=(
   fontconfig
   postgresql libqt6sql6-psql
   xvfb openbox xdotool
+  dpkg-dev librsvg2-bin lintian desktop-file-utils appstream
 )
 # The window's captions and messages are Chinese: without a CJK font they show as boxes. Any
 # installed one will do.
