@@ -63,7 +63,7 @@ struct BatchCounts
     int imported = 0;
     int failed = 0;
     // The batch ended before its last file: a file could not be loaded, the database was busy or
-    // could take no more, or the connection to the server was lost.
+    // could take no more, the connection to the server was lost, or the operator cancelled.
     bool stopped = false;
     // The operator stopped the batch; it ended after the file in hand.
     bool cancelled = false;
@@ -71,15 +71,19 @@ struct BatchCounts
     int unprocessed = 0;
 };
 
-// Imports the files of the list one by one, committed in groups of files (a savepoint each), an
-// imported file and its "htm" companion moved into LocalPath after its group's commit (unless that is the
-// import folder itself or missing; a linked file is archived as a copy of its content and the link removed).
-// A file listed twice is imported once.
+// Imports the files of the list one by one: on the embedded database committed in groups of files
+// (a savepoint each, GroupedCommits), on a server one transaction per file (OneFileTransactions).
+// An imported file and its "htm" companion move into LocalPath once its rows are committed (unless
+// that is the import folder itself or missing; a linked file is archived as a copy of its content
+// and the link removed). A file listed twice is imported once.
 // - Each unreadable folder entry of the list is shown as "无法打开指定文件" + path, a line break and
 //   the reason, and counts as failed.
+// - The program's own database file or a companion of it (-wal, -shm, -journal) in the list is
+//   not read: it shows "不是" + the kind's description + ":" + path + "\n这是本程序的数据库文件"
+//   and counts as failed.
 // - A file that cannot be loaded shows its XML error and ends the batch.
-// - A commit that fails shows "保存" + name + "的数据失败:" + the reason for every file of its
-//   group; they count as failed and stay.
+// - A commit that fails shows "保存" + name + "的数据失败:" + the reason for every file it held;
+//   they count as failed and stay.
 // - A file whose root element is not the kind's shows "不是" + the kind's description + ":" +
 //   path, a line break and what it is; it counts as failed, writes nothing and stays.
 // - A failure that would fail every later file as well (disk full, database read-only, damaged
@@ -93,7 +97,7 @@ struct BatchCounts
 //   lost connection shows "与数据库的连接已断开，导入停止于" + path + ":" + the description and
 //   ends the batch, the files committed so far moved and the rest left in place.
 // - When the operator cancels (MessageSink::Cancelled), the batch ends after the file in hand as
-//   after a load error: the files of its group are committed and moved.
+//   after a load error: the files committed so far (the group in hand included) are moved.
 // Shows the summary with both counts, then "未处理" + count + "个文件" when files were left
 // unprocessed and "操作已取消" after a cancel. Throws CorvaneError for what the batch does not handle:
 // a database that cannot be opened, a missing dictionary table.

@@ -538,7 +538,6 @@ QString Database::QuoteName(const QString& identifier) const
                                  m_db.driver()->escapeIdentifier(identifier, QSqlDriver::TableName));
 }
 
-// Through the statement cache: QSqlDatabase prepares BEGIN and COMMIT anew on every call.
 bool Database::HasUniqueKey(const QString& table, const QString& column)
 {
     const QPair<QString, QString> key(table, column);
@@ -567,6 +566,7 @@ bool Database::HasUniqueKey(const QString& table, const QString& column)
 
 void Database::ExecuteControl(const QString& sql)
 {
+    // On SQLite through the statement cache: QSqlDatabase prepares BEGIN and COMMIT anew each time.
     if (m_engine == Engine::SQLite)
     {
         Run(sql);

@@ -104,6 +104,7 @@ public:
     void ExecuteControl(const QString& sql);
 
     Engine Kind() const { return m_engine; }
+    bool CommitsInGroups() const { return m_engine == Engine::SQLite; }
     // Sets a batch's connection up: on an embedded database a writer of another program is waited
     // for a short while (then TryBeginWrite gives up), and each commit is on disk when it returns;
     // a server waits as it must.
