@@ -35,8 +35,7 @@ XmlDocument::~XmlDocument()
 
 XmlDocument::XmlDocument(XmlDocument&& other) noexcept
     : m_doc(std::exchange(other.m_doc, nullptr)), m_index(std::move(other.m_index)),
-      m_prepared(std::exchange(other.m_prepared, false)), m_texts(std::move(other.m_texts)),
-      m_unprepared(std::move(other.m_unprepared))
+      m_prepared(std::exchange(other.m_prepared, false)), m_texts(std::move(other.m_texts))
 {
 }
 
@@ -50,7 +49,6 @@ XmlDocument& XmlDocument::operator=(XmlDocument&& other) noexcept
         m_index = std::move(other.m_index);
         m_prepared = std::exchange(other.m_prepared, false);
         m_texts = std::move(other.m_texts);
-        m_unprepared = std::move(other.m_unprepared);
     }
     return *this;
 }
@@ -63,7 +61,6 @@ void XmlDocument::Adopt(xmlDocPtr doc)
     m_index.reset();
     m_prepared = false;
     m_texts.clear();
-    m_unprepared.clear();
 }
 
 XmlNode XmlDocument::Root()

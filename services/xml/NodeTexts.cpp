@@ -74,8 +74,6 @@ QString GetNodeText(const XmlNode& node, const QString& xpath)
         auto found = document->m_texts.constFind(xpath);
         if (found != document->m_texts.constEnd())
             return *found;
-        if (xpath.startsWith(QLatin1String("//")))
-            document->m_unprepared.append(xpath);
     }
     return document->FindText(node.node, xpath);
 }
