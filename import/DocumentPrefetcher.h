@@ -23,14 +23,15 @@
 // - files are parsed in list order: only the file m_admitted may take memory, and it takes it
 //   when the documents hold little enough (or none); after a file fails to load (m_failedAt)
 //   no later one is parsed or given;
-// - every document holding memory is parsed and ready in the window, in the batch's hands, or
+// - every document holding memory is being parsed or ready in the window, in the batch's hands, or
 //   spent and waiting for its loader to free it.
 // Two conditions, each waited on by one side: the batch waits on m_ready for files ready in
 // order (or for no more to come); the loaders wait on m_room for room in the window, for memory
 // and their turn to parse, or for spent documents to free. Whoever changes what one side waits
 // for notifies that side's condition. The loader whose turn it is waits only for memory that
-// ready or spent documents hold, and the batch is woken to take the ready ones (m_memoryShort)
-// while a loader frees the spent ones, so neither side waits on the other for ever.
+// documents of earlier files hold: ready ones, which the batch is woken to take (m_memoryShort);
+// the batch's own, which it hands back or frees; spent ones, which their loader frees when woken.
+// So neither side waits on the other for ever.
 class DocumentPrefetcher
 {
 public:
