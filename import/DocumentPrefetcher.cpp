@@ -31,9 +31,10 @@ DocumentPrefetcher::Hold::~Hold()
         m_owner->Release(m_bytes);
 }
 
-DocumentPrefetcher::DocumentPrefetcher(const QString& folder, const QStringList& names, std::size_t ahead,
-                                       int loaders, qint64 memory)
-    : m_folder(folder), m_names(names), m_ahead(ahead < 2 ? 2 : ahead),
+DocumentPrefetcher::DocumentPrefetcher(const QString& folder, const QStringList& names,
+                                       const QStringList& paths, std::size_t ahead, int loaders,
+                                       qint64 memory)
+    : m_folder(folder), m_names(names), m_paths(paths), m_ahead(ahead < 2 ? 2 : ahead),
       m_wakeAt(std::min<std::size_t>(4, m_ahead)), m_memory(memory)
 {
     // libxml2 sets up its globals once, on the first thread that asks.
@@ -52,7 +53,7 @@ DocumentPrefetcher::~DocumentPrefetcher()
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stop = true;
     }
-    m_changed.notify_all();
+    m_room.notify_all();
     for (std::thread& thread : m_threads)
         thread.join();
     // Their memory is given back while the counts still exist.
@@ -67,14 +68,14 @@ DocumentPrefetcher::Loaded DocumentPrefetcher::Next()
     if (!pastFailure && (m_window.empty() || !m_window.front().ready) && m_running > 0)
     {
         // Woken when a few files are ready rather than each one: a wake-up costs about as much as
-        // the loading of a small file.
+        // the loading of a small file. A loader waiting for memory the ready documents hold needs
+        // them taken now.
         m_batchWaiting = true;
-        // A loader waiting for memory the ready documents hold needs them taken now.
-        m_changed.wait(lock,
-                       [this] {
-                           return ReadyInOrder() >= m_wakeAt || m_running == 0 ||
-                                  (m_memoryShort && ReadyInOrder() > 0);
-                       });
+        m_ready.wait(lock,
+                     [this] {
+                         return ReadyInOrder() >= m_wakeAt || m_running == 0 ||
+                                (m_memoryShort && ReadyInOrder() > 0);
+                     });
         m_batchWaiting = false;
     }
     if (pastFailure || m_window.empty() || !m_window.front().ready)
@@ -91,7 +92,7 @@ DocumentPrefetcher::Loaded DocumentPrefetcher::Next()
     const bool wakeLoaders = m_window.size() == m_ahead / 2;
     lock.unlock();
     if (wakeLoaders)
-        m_changed.notify_all();
+        m_room.notify_all();
     return loaded;
 }
 
@@ -109,7 +110,6 @@ void DocumentPrefetcher::Recycle(Loaded loaded)
     bool wake = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        LearnPaths(loaded.document);
         if (loaded.loader >= 0 && std::size_t(loaded.loader) < m_spent.size() &&
             !m_finished[std::size_t(loaded.loader)])
             m_spent[std::size_t(loaded.loader)].push_back(std::move(loaded));
@@ -118,7 +118,7 @@ void DocumentPrefetcher::Recycle(Loaded loaded)
         wake = m_waitingForMemory > 0;
     }
     if (wake)
-        m_changed.notify_all();
+        m_room.notify_all();
 }
 
 bool DocumentPrefetcher::Admit(qsizetype index, qint64 bytes, int loader, Hold& hold)
@@ -141,7 +141,7 @@ bool DocumentPrefetcher::Admit(qsizetype index, qint64 bytes, int loader, Hold& 
         {
             m_memoryShort = true;
             if (m_batchWaiting && ReadyInOrder() > 0)
-                m_changed.notify_all();
+                m_ready.notify_one();
         }
         if (!m_spent[std::size_t(loader)].empty())
         {
@@ -151,15 +151,16 @@ bool DocumentPrefetcher::Admit(qsizetype index, qint64 bytes, int loader, Hold& 
             lock.lock();
             continue;
         }
-        m_changed.wait(lock);
+        m_room.wait(lock);
     }
     m_held += bytes;
     ++m_admitted;
     m_memoryShort = false;
+    // Another loader may wait for its turn, which is now.
     const bool wake = --m_waitingForMemory > 0;
     lock.unlock();
     if (wake)
-        m_changed.notify_all();
+        m_room.notify_all();
     hold = Hold(this, bytes);
     return true;
 }
@@ -173,17 +174,7 @@ void DocumentPrefetcher::Release(qint64 bytes)
         wake = m_waitingForMemory > 0;
     }
     if (wake)
-        m_changed.notify_all();
-}
-
-void DocumentPrefetcher::LearnPaths(const XmlDocument& document)
-{
-    for (const QString& path : document.UnpreparedPaths())
-        if (!m_knownPaths.contains(path))
-        {
-            m_knownPaths.insert(path);
-            m_paths.append(path);
-        }
+        m_room.notify_all();
 }
 
 void DocumentPrefetcher::Run(int loader)
@@ -198,7 +189,7 @@ void DocumentPrefetcher::Run(int loader)
         spent.swap(m_spent[std::size_t(loader)]);
     }
     spent.clear();
-    m_changed.notify_all();
+    m_ready.notify_one();
 }
 
 void DocumentPrefetcher::LoadAll(int loader)
@@ -207,17 +198,16 @@ void DocumentPrefetcher::LoadAll(int loader)
     for (;;)
     {
         qsizetype index = 0;
-        QStringList paths;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
             // Also woken to free what the batch handed back when another loader waits for memory.
-            m_changed.wait(lock,
-                           [this, loader]
-                           {
-                               return m_stop || m_failedAt >= 0 || m_claimed == m_names.size() ||
-                                      std::size_t(m_claimed - m_given) < m_ahead ||
-                                      (m_waitingForMemory > 0 && !m_spent[std::size_t(loader)].empty());
-                           });
+            m_room.wait(lock,
+                        [this, loader]
+                        {
+                            return m_stop || m_failedAt >= 0 || m_claimed == m_names.size() ||
+                                   std::size_t(m_claimed - m_given) < m_ahead ||
+                                   (m_waitingForMemory > 0 && !m_spent[std::size_t(loader)].empty());
+                        });
             if (m_stop || m_failedAt >= 0 || m_claimed == m_names.size())
                 return;
             if (std::size_t(m_claimed - m_given) >= m_ahead)
@@ -229,7 +219,6 @@ void DocumentPrefetcher::LoadAll(int loader)
             }
             index = m_claimed++;
             m_window.emplace_back();
-            paths = m_paths; // shared, not copied
             spent.swap(m_spent[std::size_t(loader)]);
         }
         spent.clear(); // the documents the batch finished with, freed outside the lock
@@ -244,7 +233,7 @@ void DocumentPrefetcher::LoadAll(int loader)
                                           { return Admit(index, bytes, loader, loaded.memory); });
             loaded.error = GetXmlError();
             loaded.document.PrepareLookups();
-            loaded.document.PrepareTexts(paths);
+            loaded.document.PrepareTexts(m_paths);
         }
         catch (const std::bad_alloc&)
         {
@@ -261,19 +250,25 @@ void DocumentPrefetcher::LoadAll(int loader)
         loaded.loader = loader;
 
         bool wakeBatch = false;
+        bool failed = false;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             // The batch stops at a file that cannot be loaded: nothing after it is claimed.
             if (!loaded.error.isEmpty() && (m_failedAt < 0 || index < m_failedAt))
+            {
                 m_failedAt = index;
+                failed = true;
+            }
             Slot& slot = m_window[std::size_t(index - m_given)];
             slot.loaded = std::move(loaded);
             slot.ready = true;
-            wakeBatch = (m_batchWaiting && (ReadyInOrder() >= m_wakeAt || m_failedAt >= 0 ||
-                                            m_claimed == m_names.size() || m_memoryShort)) ||
-                        (m_waitingForMemory > 0 && m_failedAt == index);
+            wakeBatch = m_batchWaiting && (ReadyInOrder() >= m_wakeAt || m_failedAt >= 0 ||
+                                           m_claimed == m_names.size() || m_memoryShort);
         }
         if (wakeBatch)
-            m_changed.notify_all();
+            m_ready.notify_one();
+        // The other loaders stop claiming, and one waiting for its turn after this file gives up.
+        if (failed)
+            m_room.notify_all();
     }
 }

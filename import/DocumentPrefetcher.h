@@ -2,7 +2,6 @@
 
 #include "services/XmlAccess.h"
 
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +16,22 @@
 // the batch still takes the files in list order and decides everything on its own thread.
 // The documents loaded and not yet freed, the batch's own included, take at most a fixed amount
 // of memory: a file is parsed, in list order, once the memory its document takes can be spared.
+//
+// Under one mutex, with m_given and m_admitted <= m_claimed <= the number of files:
+// - the window holds the files m_given .. m_claimed - 1, at most `ahead` of them; a loader
+//   claims the next file only when there is room;
+// - files are parsed in list order: only the file m_admitted may take memory, and it takes it
+//   when the documents hold little enough (or none); after a file fails to load (m_failedAt)
+//   no later one is parsed or given;
+// - every document holding memory is being parsed or ready in the window, in the batch's hands, or
+//   spent and waiting for its loader to free it.
+// Two conditions, each waited on by one side: the batch waits on m_ready for files ready in
+// order (or for no more to come); the loaders wait on m_room for room in the window, for memory
+// and their turn to parse, or for spent documents to free. Whoever changes what one side waits
+// for notifies that side's condition. The loader whose turn it is waits only for memory that
+// documents of earlier files hold: ready ones, which the batch is woken to take (m_memoryShort);
+// the batch's own, which it hands back or frees; spent ones, which their loader frees when woken.
+// So neither side waits on the other for ever.
 class DocumentPrefetcher
 {
 public:
@@ -44,11 +59,13 @@ public:
     };
 
     // Loads folder + each name; the list is shared, not copied, so memory stays flat for long
-    // batches. Loading parses more than the batch's database work costs: two threads keep pace.
-    // At most memory bytes of documents are held at once; a file whose document alone would take
-    // more is refused by LoadXmlFile.
-    DocumentPrefetcher(const QString& folder, const QStringList& names, std::size_t ahead = 16,
-                       int loaders = 2, qint64 memory = kMaxXmlDocumentMemory);
+    // batches. The texts at paths (absolute, "//A/B") are looked up on the loading thread, so that
+    // GetNodeText answers them from memory; any other path is looked up when asked. Loading
+    // parses more than the batch's database work costs: two threads keep pace. At most memory
+    // bytes of documents are held at once; a file whose document alone would take more is
+    // refused by LoadXmlFile.
+    DocumentPrefetcher(const QString& folder, const QStringList& names, const QStringList& paths,
+                       std::size_t ahead = 16, int loaders = 2, qint64 memory = kMaxXmlDocumentMemory);
     ~DocumentPrefetcher();
     DocumentPrefetcher(const DocumentPrefetcher&) = delete;
     DocumentPrefetcher& operator=(const DocumentPrefetcher&) = delete;
@@ -57,8 +74,9 @@ public:
     // past one that failed to load, it gives a load error at once.
     Loaded Next();
     // Hands a document the batch is done with back to the thread that loaded it, which frees it:
-    // the memory came from that thread's allocator, and freeing it here would contend for its
-    // lock. The paths the batch read from it are looked up ahead in later documents.
+    // freeing a document is thousands of small frees, which there overlap the batch's database
+    // work instead of adding to it (and mimalloc frees a block fastest on the thread that
+    // allocated it).
     void Recycle(Loaded loaded);
 
 private:
@@ -71,34 +89,33 @@ private:
     void LoadAll(int loader);
     // Under the lock: how many files from the front of the window are loaded, with no gap.
     std::size_t ReadyInOrder() const;
-    // Under the lock: takes in the paths the batch read from a spent document.
-    void LearnPaths(const XmlDocument& document);
     // Waits until the file at index is the next to be parsed and its memory can be spared, freeing
     // the loader's spent documents meanwhile; false when the batch no longer needs the file.
     bool Admit(qsizetype index, qint64 bytes, int loader, Hold& hold);
     void Release(qint64 bytes);
 
-    QString m_folder;
-    QStringList m_names;
-    std::size_t m_ahead;
-    std::size_t m_wakeAt; // files ready in order before a waiting batch is woken
+    const QString m_folder;
+    const QStringList m_names;
+    const QStringList m_paths;
+    const std::size_t m_ahead;
+    const std::size_t m_wakeAt; // files ready in order before a waiting batch is woken
+    const qint64 m_memory;      // the most the documents may hold
+
     std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<Slot> m_window; // the files from m_given on that a loader has claimed
-    qsizetype m_given = 0;     // files handed to the batch
-    qsizetype m_claimed = 0;   // files claimed by a loader
-    qsizetype m_failedAt = -1; // the first file that failed to load: none after it is given
+    std::condition_variable m_ready; // the batch waits: files ready in order, or no more to come
+    std::condition_variable m_room;  // the loaders wait: room, memory, their turn, spent documents
+    std::deque<Slot> m_window;       // the files from m_given on that a loader has claimed
+    qsizetype m_given = 0;           // files handed to the batch
+    qsizetype m_claimed = 0;         // files claimed by a loader
+    qsizetype m_admitted = 0;        // files let to parse, all before any later one
+    qsizetype m_failedAt = -1;       // the first file that failed to load: none after it is given
+    qint64 m_held = 0;               // held by the documents parsed and not yet freed
     bool m_batchWaiting = false;
+    bool m_memoryShort = false;               // the loader whose turn it is waits for memory
+    int m_waitingForMemory = 0;               // loaders in Admit
     std::vector<std::vector<Loaded>> m_spent; // per loader, to be freed by it
     std::vector<char> m_finished;             // per loader: its thread is done
-    qint64 m_memory;                          // the most the documents may hold
-    qint64 m_held = 0;                        // held by the documents parsed and not yet freed
-    qsizetype m_admitted = 0;                 // files let to parse, all before any later one
-    int m_waitingForMemory = 0;               // loaders waiting for their turn or for memory
-    bool m_memoryShort = false;               // a loader's turn waits for memory the batch holds
-    QStringList m_paths;                      // absolute paths the batch reads, looked up ahead
-    QSet<QString> m_knownPaths;
+    int m_running = 0;                        // loaders not yet finished
     bool m_stop = false;
-    int m_running = 0; // loaders not yet finished
     std::vector<std::thread> m_threads;
 };

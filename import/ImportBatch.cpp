@@ -142,7 +142,7 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
     const QStringList ownFiles = DatabaseFilesIn(folder, names, settings);
     for (const QString& own : ownFiles)
         names.removeAll(own);
-    DocumentPrefetcher loader(folder, names);
+    DocumentPrefetcher loader(folder, names, kind.Paths());
 
     std::unique_ptr<Database> db = OpenDatabase(settings);
     db->SetUpForBatch();

@@ -3,6 +3,7 @@
 #include "import/FileList.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <span>
 
@@ -26,6 +27,9 @@ public:
     virtual void LoadDictionaries(Database& db, MessageSink& sink) = 0;
     // The document's identifier (UnitId, ProjectKey).
     virtual QString ReadKey(const XmlNode& root) const = 0;
+    // The absolute paths ReadKey and the sections read, handed to the loaders at the start so
+    // that each document's texts are looked up on its loading thread.
+    virtual QStringList Paths() const = 0;
     // Runs the kind's sections in order, stopping at the first that fails; true when all succeeded.
     virtual bool ImportDocument(Database& db, const XmlNode& root, const QString& key,
                                 MessageSink& sink) const = 0;
@@ -35,8 +39,12 @@ public:
 template <typename Dictionaries> class SectionedKind : public BatchKind
 {
 public:
-    using Section = bool (*)(Database&, const XmlNode& root, const QString& key, const Dictionaries&,
-                             MessageSink&);
+    // A section imports its part of a document and names the absolute paths it reads.
+    struct Section
+    {
+        bool (*import)(Database&, const XmlNode& root, const QString& key, const Dictionaries&, MessageSink&);
+        QStringList (*paths)();
+    };
 
     bool ImportDocument(Database& db, const XmlNode& root, const QString& key,
                         MessageSink& sink) const override
@@ -46,10 +54,17 @@ public:
     static bool RunSections(Database& db, const XmlNode& root, const QString& key,
                             const Dictionaries& dictionaries, MessageSink& sink)
     {
-        for (Section section : Sections())
-            if (!section(db, root, key, dictionaries, sink))
+        for (const Section& section : Sections())
+            if (!section.import(db, root, key, dictionaries, sink))
                 return false;
         return true;
+    }
+    static QStringList SectionPaths()
+    {
+        QStringList paths;
+        for (const Section& section : Sections())
+            paths += section.paths();
+        return paths;
     }
     // Defined by each kind.
     static std::span<const Section> Sections();

@@ -2,10 +2,13 @@
 
 #include "import/SectionGuard.h"
 
-bool ImportCorpInfo(Database& db, const XmlNode& root, const QString& unitId,
-                    const UnitDictionaries& dictionaries, MessageSink& sink)
+#include <array>
+
+namespace
 {
-    const FieldMapping mappings[] = {
+auto Mappings(const UnitDictionaries& dictionaries)
+{
+    return std::to_array<FieldMapping>({
         {QStringLiteral("//CorpInfo/Basic/Name"), QStringLiteral("name")},
         {QStringLiteral("//CorpInfo/Basic/ShortName"), QStringLiteral("shortname")},
         {QStringLiteral("//CorpInfo/Basic/AreaCode"), QStringLiteral("areacode")},
@@ -20,8 +23,19 @@ bool ImportCorpInfo(Database& db, const XmlNode& root, const QString& unitId,
         {QStringLiteral("//CorpInfo/Basic/Class"), QStringLiteral("class"), &dictionaries.CorpClassDict},
         // The element is Risc, the column risk.
         {QStringLiteral("//CorpInfo/Basic/Risc"), QStringLiteral("risk"), &dictionaries.CorpRiscDict},
-    };
+    });
+}
+} // namespace
+
+bool ImportCorpInfo(Database& db, const XmlNode& root, const QString& unitId,
+                    const UnitDictionaries& dictionaries, MessageSink& sink)
+{
     SectionGuard guard(QStringLiteral("导入单位"), unitId, sink);
-    return ImportSingleRecord(db, root, QStringLiteral("dat_corp_info"), QStringLiteral("corpid"), mappings,
-                              guard);
+    return ImportSingleRecord(db, root, QStringLiteral("dat_corp_info"), QStringLiteral("corpid"),
+                              Mappings(dictionaries), guard);
+}
+
+QStringList CorpInfoPaths()
+{
+    return PathsOf(Mappings(UnitDictionaries()));
 }

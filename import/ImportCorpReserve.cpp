@@ -2,12 +2,15 @@
 
 #include "import/SectionGuard.h"
 
-bool ImportCorpReserve(Database& db, const XmlNode& root, const QString& unitId, const UnitDictionaries&,
-                       MessageSink& sink)
+#include <array>
+
+namespace
+{
+auto Mappings(const UnitDictionaries&)
 {
     // Grades 1 to 4: FirstClassItem, SecondClassItem, ThirdClassItem, ValuableRelic. Counts are
     // stored as the file holds them, even when they do not add up.
-    const FieldMapping mappings[] = {
+    return std::to_array<FieldMapping>({
         {QStringLiteral("//CorpInfo/Reserve/DepotArea"), QStringLiteral("depotarea")},
         {QStringLiteral("//CorpInfo/Reserve/TotalItemNum"), QStringLiteral("totalitemnum")},
         {QStringLiteral("//CorpInfo/Reserve/ItemDetail/FirstClassItem/TotalNum"),
@@ -50,8 +53,19 @@ bool ImportCorpReserve(Database& db, const XmlNode& root, const QString& unitId,
         {QStringLiteral("//CorpInfo/Reserve/ItemDetail/ValuableRelic/FundDemand"),
          QStringLiteral("funddemand4")},
         {QStringLiteral("//CorpInfo/Reserve/DamageDescription"), QStringLiteral("damagedesc")},
-    };
+    });
+}
+} // namespace
+
+bool ImportCorpReserve(Database& db, const XmlNode& root, const QString& unitId,
+                       const UnitDictionaries& dictionaries, MessageSink& sink)
+{
     SectionGuard guard(QStringLiteral("导入单位"), unitId, sink);
     return ImportSingleRecord(db, root, QStringLiteral("dat_corp_reserve"), QStringLiteral("corpid"),
-                              mappings, guard);
+                              Mappings(dictionaries), guard);
+}
+
+QStringList CorpReservePaths()
+{
+    return PathsOf(Mappings(UnitDictionaries()));
 }

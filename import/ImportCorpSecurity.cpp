@@ -2,11 +2,14 @@
 
 #include "import/SectionGuard.h"
 
-bool ImportCorpSecurity(Database& db, const XmlNode& root, const QString& unitId,
-                        const UnitDictionaries& dictionaries, MessageSink& sink)
+#include <array>
+
+namespace
+{
+auto Mappings(const UnitDictionaries& dictionaries)
 {
     const Dictionary* status = &dictionaries.DeviceStatusDict;
-    const FieldMapping mappings[] = {
+    return std::to_array<FieldMapping>({
         {QStringLiteral("//CorpInfo/Security/AreaInfo/CorpArea"), QStringLiteral("corparea")},
         {QStringLiteral("//CorpInfo/Security/AreaInfo/ItemArea"), QStringLiteral("itemarea")},
         {QStringLiteral("//CorpInfo/Security/StolenInfo/StolenTimes"), QStringLiteral("stolentimes")},
@@ -20,8 +23,19 @@ bool ImportCorpSecurity(Database& db, const XmlNode& root, const QString& unitId
         {QStringLiteral("//CorpInfo/Security/SecurityDeviceStatus"), QStringLiteral("securedevstatus"),
          status},
         {QStringLiteral("//CorpInfo/Security/StoreDeviceStatus"), QStringLiteral("storedevstatus"), status},
-    };
+    });
+}
+} // namespace
+
+bool ImportCorpSecurity(Database& db, const XmlNode& root, const QString& unitId,
+                        const UnitDictionaries& dictionaries, MessageSink& sink)
+{
     SectionGuard guard(QStringLiteral("导入单位"), unitId, sink);
     return ImportSingleRecord(db, root, QStringLiteral("dat_corp_security"), QStringLiteral("corpid"),
-                              mappings, guard);
+                              Mappings(dictionaries), guard);
+}
+
+QStringList CorpSecurityPaths()
+{
+    return PathsOf(Mappings(UnitDictionaries()));
 }

@@ -12,10 +12,7 @@ FixedRow BudgetRow(const char* code, const char* item)
             {path + QStringLiteral("/Total"), QStringLiteral("total")},
             {path + QStringLiteral("/State"), QStringLiteral("state")}};
 }
-} // namespace
-
-bool ImportProjectBudget(Database& db, const XmlNode& root, const QString& projectKey,
-                         const ProjectDictionaries&, MessageSink& sink)
+std::span<const FixedRow> Items()
 {
     // First digit: the item group; second: the item within it. Element names are the file format's.
     static const FixedRow kItems[] = {
@@ -48,7 +45,19 @@ bool ImportProjectBudget(Database& db, const XmlNode& root, const QString& proje
         BudgetRow("82", "DepotConstruction/Purchase"),
         BudgetRow("83", "DepotConstruction/Other"),
     };
+    return kItems;
+}
+} // namespace
+
+bool ImportProjectBudget(Database& db, const XmlNode& root, const QString& projectKey,
+                         const ProjectDictionaries&, MessageSink& sink)
+{
     SectionGuard guard(QStringLiteral("导入项目"), projectKey, sink);
-    return ReplaceProjectRows(db, root, QStringLiteral("dat_project_budget"), QStringLiteral("type"), kItems,
+    return ReplaceProjectRows(db, root, QStringLiteral("dat_project_budget"), QStringLiteral("type"), Items(),
                               guard);
+}
+
+QStringList ProjectBudgetPaths()
+{
+    return PathsOf(Items());
 }

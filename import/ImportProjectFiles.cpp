@@ -5,12 +5,17 @@
 template <>
 std::span<const SectionedKind<ProjectDictionaries>::Section> SectionedKind<ProjectDictionaries>::Sections()
 {
-    static constexpr Section kSections[] = {ImportProjectInfo, ImportProjectFund, ImportProjectBudget};
+    static constexpr Section kSections[] = {{ImportProjectInfo, ProjectInfoPaths},
+                                            {ImportProjectFund, ProjectFundPaths},
+                                            {ImportProjectBudget, ProjectBudgetPaths}};
     return kSections;
 }
 
 namespace
 {
+const QString kCorpIdPath = QStringLiteral("//Report/ReportInfo/CorpID");
+const QString kProjectIdPath = QStringLiteral("//Report/BasicInfo/ProjectID");
+
 class ProjectBatch : public SectionedKind<ProjectDictionaries>
 {
 public:
@@ -22,6 +27,7 @@ public:
         m_dictionaries = LoadProjectDictionaries(db, sink);
     }
     QString ReadKey(const XmlNode& root) const override { return ProjectKey(root); }
+    QStringList Paths() const override { return QStringList{kCorpIdPath, kProjectIdPath} + SectionPaths(); }
 };
 } // namespace
 
@@ -38,8 +44,7 @@ ProjectDictionaries LoadProjectDictionaries(Database& db, MessageSink& sink)
 
 QString ProjectKey(const XmlNode& root)
 {
-    return GetNodeText(root, QStringLiteral("//Report/ReportInfo/CorpID")) + QStringLiteral("_") +
-           GetNodeText(root, QStringLiteral("//Report/BasicInfo/ProjectID"));
+    return GetNodeText(root, kCorpIdPath) + QStringLiteral("_") + GetNodeText(root, kProjectIdPath);
 }
 
 BatchCounts ImportProjectFiles(const FileList& files, const Settings& settings, MessageSink& sink)

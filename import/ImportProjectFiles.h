@@ -42,3 +42,8 @@ bool ImportProjectFund(Database& db, const XmlNode& root, const QString& project
                        const ProjectDictionaries& dictionaries, MessageSink& sink);
 bool ImportProjectBudget(Database& db, const XmlNode& root, const QString& projectKey,
                          const ProjectDictionaries& dictionaries, MessageSink& sink);
+
+// The absolute paths each section reads.
+QStringList ProjectInfoPaths();
+QStringList ProjectFundPaths();
+QStringList ProjectBudgetPaths();

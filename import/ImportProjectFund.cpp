@@ -10,10 +10,7 @@ FixedRow YearRow(const QString& year)
             {QStringLiteral("//Report/FundDemand/Demand/State/Year") + year, QStringLiteral("state")},
             {QStringLiteral("//Report/FundDemand/Demand/Local/Year") + year, QStringLiteral("local")}};
 }
-} // namespace
-
-bool ImportProjectFund(Database& db, const XmlNode& root, const QString& projectKey,
-                       const ProjectDictionaries&, MessageSink& sink)
+std::span<const FieldMapping> Investment()
 {
     static const FieldMapping kInvestment[] = {
         {QStringLiteral("//Report/FundDemand/Investment/State"), QStringLiteral("stateinvest")},
@@ -21,17 +18,33 @@ bool ImportProjectFund(Database& db, const XmlNode& root, const QString& project
         {QStringLiteral("//Report/FundDemand/Investment/Other"), QStringLiteral("otherinvest")},
         {QStringLiteral("//Report/FundDemand/Demand/Total"), QStringLiteral("totalfund")},
     };
+    return kInvestment;
+}
+
+std::span<const FixedRow> Years()
+{
     // The plan period is fixed: a year the file lacks still gets its row, one outside is not read.
     static const FixedRow kYears[] = {
         YearRow(QStringLiteral("2006")), YearRow(QStringLiteral("2007")), YearRow(QStringLiteral("2008")),
         YearRow(QStringLiteral("2009")), YearRow(QStringLiteral("2010")),
     };
+    return kYears;
+}
+} // namespace
 
+bool ImportProjectFund(Database& db, const XmlNode& root, const QString& projectKey,
+                       const ProjectDictionaries&, MessageSink& sink)
+{
     // Each step goes on after a failed one: a refused investment amount still lets the years be written.
     SectionGuard guard(QStringLiteral("导入项目"), projectKey, sink);
-    ImportSingleRecord(db, root, QStringLiteral("dat_project_fund"), QStringLiteral("projectid"), kInvestment,
-                       guard);
-    ReplaceProjectRows(db, root, QStringLiteral("dat_project_fund_detail"), QStringLiteral("year"), kYears,
+    ImportSingleRecord(db, root, QStringLiteral("dat_project_fund"), QStringLiteral("projectid"),
+                       Investment(), guard);
+    ReplaceProjectRows(db, root, QStringLiteral("dat_project_fund_detail"), QStringLiteral("year"), Years(),
                        guard);
     return guard.Result();
+}
+
+QStringList ProjectFundPaths()
+{
+    return PathsOf(Investment()) + PathsOf(Years());
 }

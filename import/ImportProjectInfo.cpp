@@ -2,11 +2,14 @@
 
 #include "import/SectionGuard.h"
 
-bool ImportProjectInfo(Database& db, const XmlNode& root, const QString& projectKey,
-                       const ProjectDictionaries& dictionaries, MessageSink& sink)
+#include <array>
+
+namespace
+{
+auto Mappings(const ProjectDictionaries& dictionaries)
 {
     // The unit id is kept beside the key as corpid: it links the project to its unit's row.
-    const FieldMapping mappings[] = {
+    return std::to_array<FieldMapping>({
         {QStringLiteral("//Report/ReportInfo/CorpID"), QStringLiteral("corpid")},
         {QStringLiteral("//Report/BasicInfo/ProjectName"), QStringLiteral("name")},
         {QStringLiteral("//Report/BasicInfo/PreserveContent"), QStringLiteral("preserve")},
@@ -25,8 +28,19 @@ bool ImportProjectInfo(Database& db, const XmlNode& root, const QString& project
          &dictionaries.ProjectTypeDict},
         {QStringLiteral("//Report/BasicInfo/ProjectAttribute"), QStringLiteral("attribute"),
          &dictionaries.ProjectAttributeDict},
-    };
+    });
+}
+} // namespace
+
+bool ImportProjectInfo(Database& db, const XmlNode& root, const QString& projectKey,
+                       const ProjectDictionaries& dictionaries, MessageSink& sink)
+{
     SectionGuard guard(QStringLiteral("导入项目"), projectKey, sink);
     return ImportSingleRecord(db, root, QStringLiteral("dat_project_info"), QStringLiteral("projectid"),
-                              mappings, guard);
+                              Mappings(dictionaries), guard);
+}
+
+QStringList ProjectInfoPaths()
+{
+    return PathsOf(Mappings(ProjectDictionaries()));
 }

@@ -5,13 +5,17 @@
 template <>
 std::span<const SectionedKind<UnitDictionaries>::Section> SectionedKind<UnitDictionaries>::Sections()
 {
-    static constexpr Section kSections[] = {ImportCorpInfo, ImportCorpReserve, ImportCorpSecurity,
-                                            ImportCorpConstruction};
+    static constexpr Section kSections[] = {{ImportCorpInfo, CorpInfoPaths},
+                                            {ImportCorpReserve, CorpReservePaths},
+                                            {ImportCorpSecurity, CorpSecurityPaths},
+                                            {ImportCorpConstruction, CorpConstructionPaths}};
     return kSections;
 }
 
 namespace
 {
+const QString kCorpIdPath = QStringLiteral("//CorpInfo/Basic/CorpID");
+
 class UnitBatch : public SectionedKind<UnitDictionaries>
 {
 public:
@@ -22,10 +26,8 @@ public:
     {
         m_dictionaries = LoadUnitDictionaries(db, sink);
     }
-    QString ReadKey(const XmlNode& root) const override
-    {
-        return GetNodeText(root, QStringLiteral("//CorpInfo/Basic/CorpID"));
-    }
+    QString ReadKey(const XmlNode& root) const override { return GetNodeText(root, kCorpIdPath); }
+    QStringList Paths() const override { return QStringList{kCorpIdPath} + SectionPaths(); }
 };
 } // namespace
 

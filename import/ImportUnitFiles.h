@@ -43,3 +43,9 @@ bool ImportCorpSecurity(Database& db, const XmlNode& root, const QString& unitId
                         const UnitDictionaries& dictionaries, MessageSink& sink);
 bool ImportCorpConstruction(Database& db, const XmlNode& root, const QString& unitId,
                             const UnitDictionaries& dictionaries, MessageSink& sink);
+
+// The absolute paths each section reads.
+QStringList CorpInfoPaths();
+QStringList CorpReservePaths();
+QStringList CorpSecurityPaths();
+QStringList CorpConstructionPaths();

@@ -114,3 +114,11 @@ bool ReplaceProjectRows(Database& db, const XmlNode& root, const QString& table,
     release();
     return guard.Result();
 }
+
+QStringList PathsOf(std::span<const FixedRow> rows)
+{
+    QStringList paths;
+    for (const FixedRow& row : rows)
+        paths << row.first.xpath << row.second.xpath;
+    return paths;
+}

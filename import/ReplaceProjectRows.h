@@ -26,3 +26,6 @@ struct FixedRow
 // Returns guard.Result().
 bool ReplaceProjectRows(Database& db, const XmlNode& root, const QString& table, const QString& codeColumn,
                         std::span<const FixedRow> rows, SectionGuard& guard);
+
+// The absolute paths of the rows' copies, in order.
+QStringList PathsOf(std::span<const FixedRow> rows);

@@ -44,3 +44,11 @@ bool ImportSingleRecord(Database& db, const XmlNode& root, const QString& table,
     guard.Run([&] { record->Update(); });
     return guard.Result();
 }
+
+QStringList PathsOf(std::span<const FieldMapping> mappings)
+{
+    QStringList paths;
+    for (const FieldMapping& mapping : mappings)
+        paths.append(mapping.xpath);
+    return paths;
+}

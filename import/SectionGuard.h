@@ -4,6 +4,7 @@
 #include "services/MessageSink.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <exception>
@@ -73,6 +74,9 @@ struct FieldMapping
 // section; a refused copy is reported and leaves that column as it was. Returns guard.Result().
 bool ImportSingleRecord(Database& db, const XmlNode& root, const QString& table, const QString& keyColumn,
                         std::span<const FieldMapping> mappings, SectionGuard& guard);
+
+// The absolute paths of the mappings, in order.
+QStringList PathsOf(std::span<const FieldMapping> mappings);
 
 // Copies one mapping into the record: CopyCodedField when it has a dictionary, else CopyField.
 void CopyMapping(const XmlNode& root, const FieldMapping& mapping, Record& record);

@@ -46,8 +46,6 @@ public:
     // Looks up the texts of these absolute paths ("//A/B") now, so that GetNodeText answers
     // them from memory later, on whatever thread. Any other path is looked up when asked.
     void PrepareTexts(const QStringList& paths);
-    // The absolute paths GetNodeText was asked for that PrepareTexts had not looked up.
-    const QStringList& UnpreparedPaths() const { return m_unprepared; }
 
 private:
     friend QString GetNodeText(const XmlNode& node, const QString& xpath);
@@ -66,7 +64,6 @@ private:
     std::unique_ptr<NameIndex> m_index;
     bool m_prepared = false;
     QHash<QString, QString> m_texts; // by PrepareTexts
-    QStringList m_unprepared;
 };
 
 // The most memory one loaded document may take; a file whose document would take more is refused.
