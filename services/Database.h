@@ -95,6 +95,13 @@ public:
     // The column that identifies one row of any table, for editing exactly one of several rows
     // with the same key ("rowid" on SQLite, "ctid" on PostgreSQL).
     QString RowIdentity() const;
+    // True when a savepoint costs more than a look for the rows it would guard, so a replacement
+    // takes one only over rows that exist: the embedded engine copies every page the savepoint's
+    // work touches; a server takes it with the next statement, where a look is a round trip.
+    bool LooksBeforeSavepoint() const { return m_engine == Engine::SQLite; }
+    // True when rows that a report groups several ways are read from a temporary copy made once:
+    // on the embedded engine the copy spares joining each project again; a server reads the view.
+    bool CopiesReportRows() const { return m_engine == Engine::SQLite; }
 
     // False once the engine has ended the open transaction on its own (a failed statement that
     // rolls back all); true while one is open. Engines that cannot tell answer true.
@@ -109,7 +116,11 @@ public:
     void Rollback();
     void ExecuteControl(const QString& sql);
 
+    // The engine, and whether an import commits its files in groups (CommitsInGroups): the
+    // embedded engine does; a server commits each file by itself, since another operator's
+    // transaction may make it undo one, which is then run again alone.
     Engine Kind() const { return m_engine; }
+    bool CommitsInGroups() const { return m_engine == Engine::SQLite; }
     // Sets a batch's connection up: on an embedded database a writer of another program is waited
     // for a short while (then TryBeginWrite gives up), and each commit is on disk when it returns;
     // a server waits as it must.
