@@ -26,11 +26,10 @@ bool ReplaceProjectRows(Database& db, const XmlNode& root, const QString& table,
 {
     const QString& projectKey = guard.Id();
     const QVariant key = projectKey;
-    // A project imported for the first time has no rows to replace. On the embedded engine the
-    // savepoint that guards a replacement costs more than looking: it copies every page the rows
-    // touch. A server takes the savepoint with the next statement, where a look is a round trip.
+    // A project imported for the first time has no rows to replace, and where a savepoint costs
+    // more than looking, none is taken for it.
     bool replacing = true;
-    if (db.Kind() == Engine::SQLite &&
+    if (db.LooksBeforeSavepoint() &&
         !guard.Run(
             [&]
             {

@@ -13,13 +13,13 @@ int AttributeRow(const QVariant& attribute)
 }
 
 // The rows of zjzb below class 8, every one that the sheet's queries read, copied once into a
-// temporary table on an embedded database so that the six groupings need not join each project
-// with its unit and its funds again. The copy keeps the order of the class index, in which each
-// query would read its rows too, so every sum adds up alike. A server reads zjzb itself.
+// temporary table where the engine gains by it (CopiesReportRows), so that the six groupings need
+// not join each project with its unit and its funds again. The copy keeps the order of the class
+// index, in which each query would read its rows too, so every sum adds up alike.
 class AttributeRows
 {
 public:
-    explicit AttributeRows(Database& db) : m_db(db), m_copied(db.Kind() == Engine::SQLite)
+    explicit AttributeRows(Database& db) : m_db(db), m_copied(db.CopiesReportRows())
     {
         // Run as the queries are, so that a failure reads the same.
         if (m_copied)

@@ -44,9 +44,14 @@ struct ConnectionTarget
     QString shownName; // names the database in messages
 };
 
-// One open connection. Keeps prepared statements and column kinds for the life of a batch.
-// Every value reaches the engine as a bound parameter. What differs between the engines is
-// decided here, so the import and the reports run the same statements on both.
+// One open connection. Keeps prepared statements and column kinds while it is open.
+// On SQLite every value reaches the engine as a bound parameter. On a server each statement is
+// prepared once and run with EXECUTE, whose values the Qt driver writes into the statement text
+// (QSqlDriver::formatValue, as its own prepared statements do): a text in single quotes with each
+// quote doubled (and each backslash doubled when the server does not take strings as standard),
+// a number in digits, a null as NULL, bytes escaped by the client library. This class writes no
+// value into a statement's text otherwise. What differs between the engines is decided here, so
+// the import and the reports run the same statements on both.
 class Database
 {
 public:
@@ -59,13 +64,14 @@ public:
     // A prepared statement for this SQL text, reused on later calls (on a server it is run only
     // through Execute). Throws CorvaneError.
     QSqlQuery& Prepared(const QString& sql);
-    // Runs one statement with bound values. Throws CorvaneError with the engine's description.
+    // Runs one statement with these values (bound, or written into EXECUTE on a server). Throws
+    // CorvaneError with the engine's description.
     QSqlQuery& Execute(const QString& sql, const QVariantList& values = {});
-    // Runs a statement that returns no rows, with bound values. On SQLite the values go to the
-    // engine directly: Qt's binding layer costs more than the engine's work on a short insert.
-    // Other engines go through Qt SQL. Throws CorvaneError with the engine's description.
+    // Runs a statement that returns no rows, with these values. On SQLite they go to the engine
+    // directly: Qt's binding layer costs more than the engine's work on a short insert. Other
+    // engines go through Execute. Throws CorvaneError with the engine's description.
     void Run(const QString& sql, std::span<const QVariant> values = {});
-    // True when a query gives at least one row, with bound values. Throws CorvaneError.
+    // True when a query gives at least one row, with these values. Throws CorvaneError.
     bool HasRow(const QString& sql, std::span<const QVariant> values);
     // Runs a script of statements separated by ";" at line ends (the store files).
     void ExecuteScript(const QString& script);
@@ -89,6 +95,13 @@ public:
     // The column that identifies one row of any table, for editing exactly one of several rows
     // with the same key ("rowid" on SQLite, "ctid" on PostgreSQL).
     QString RowIdentity() const;
+    // True when a savepoint costs more than a look for the rows it would guard, so a replacement
+    // takes one only over rows that exist: the embedded engine copies every page the savepoint's
+    // work touches; a server takes it with the next statement, where a look is a round trip.
+    bool LooksBeforeSavepoint() const { return m_engine == Engine::SQLite; }
+    // True when rows that a report groups several ways are read from a temporary copy made once:
+    // on the embedded engine the copy spares joining each project again; a server reads the view.
+    bool CopiesReportRows() const { return m_engine == Engine::SQLite; }
 
     // False once the engine has ended the open transaction on its own (a failed statement that
     // rolls back all); true while one is open. Engines that cannot tell answer true.
@@ -103,6 +116,9 @@ public:
     void Rollback();
     void ExecuteControl(const QString& sql);
 
+    // The engine, and whether an import commits its files in groups (CommitsInGroups): the
+    // embedded engine does; a server commits each file by itself, since another operator's
+    // transaction may make it undo one, which is then run again alone.
     Engine Kind() const { return m_engine; }
     bool CommitsInGroups() const { return m_engine == Engine::SQLite; }
     // Sets a batch's connection up: on an embedded database a writer of another program is waited
@@ -133,8 +149,12 @@ public:
 
 private:
     void Open(const ConnectionTarget& target);
-    void SendHeldControl();
-    // Records what kind of failure the last error was and returns its description.
+    // Every failure ends here: its description is kept for LastFailure() and thrown as
+    // CorvaneError, context (the statement, for a script) added to the thrown text only.
+    [[noreturn]] void Fail(const QString& description, const QString& context = {});
+    [[noreturn]] void Fail(const QSqlError& error, const QString& context = {});
+    // Notes what kind of failure the last error was (conflict, lost connection, unusable) and
+    // returns its description.
     QString NoteFailure(const QSqlError& error);
     QString NoteSqliteFailure(int code, const QString& description);
     QString NoteNativeFailure();
@@ -156,8 +176,13 @@ private:
         QString serverName; // of the statement prepared on a server
     };
     Statement& PreparedStatement(const QString& sql);
+    // Prepares sql on the server under a name of ours, with the held control in the same trip.
+    Statement PrepareOnServer(const QString& sql, QSqlQuery& query);
+    // Runs a server statement, the held control in the same round trip. False when it failed.
+    bool ExecuteOnServer(const Statement& statement, const QVariantList& values);
     // The server's EXECUTE of a prepared statement with these values, written by the driver.
     QString ExecuteText(const Statement& statement, const QVariantList& values) const;
+    void SendHeldControl();
     sqlite3_stmt* NativeStatement(const QString& sql);
     // The cached statement with these values bound, ready to step.
     sqlite3_stmt* BoundStatement(const QString& sql, std::span<const QVariant> values);
