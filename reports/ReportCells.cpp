@@ -1,8 +1,8 @@
 #include "reports/ReportCells.h"
 
 #include "reports/GenerateReports.h"
-#include "reports/Workbook.h"
 #include "services/CorvaneError.h"
+#include "xls/Workbook.h"
 
 #include <algorithm>
 #include <charconv>

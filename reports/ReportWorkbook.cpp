@@ -3,12 +3,12 @@
 #include "reports/GenerateReports.h"
 #include "reports/ReportCells.h"
 #include "reports/ReportSession.h"
-#include "reports/Workbook.h"
 #include "services/CorvaneError.h"
 #include "services/Database.h"
 #include "services/MessageSink.h"
 #include "services/PathAttributes.h"
 #include "services/Settings.h"
+#include "xls/Workbook.h"
 
 #include <QSqlQuery>
 

@@ -4,7 +4,7 @@
 
 #include "FakeWorkbook.h"
 #include "ReportDatabase.h"
-#include "XlsTestFiles.h"
+#include "xls/XlsTestFiles.h"
 
 #include <QSqlQuery>
 #include <gtest/gtest.h>

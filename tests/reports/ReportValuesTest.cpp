@@ -2,7 +2,7 @@
 #include "reports/ReportCells.h"
 
 #include "FakeWorkbook.h"
-#include "XlsTestFiles.h"
+#include "xls/XlsTestFiles.h"
 
 #include <gtest/gtest.h>
 

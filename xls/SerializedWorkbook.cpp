@@ -1,4 +1,4 @@
-#include "reports/SerializedWorkbook.h"
+#include "xls/SerializedWorkbook.h"
 
 class SerializedWorkbook::Sheet : public Worksheet
 {

@@ -1,9 +1,9 @@
-#include "reports/XlsWorksheet.h"
+#include "xls/XlsWorksheet.h"
 
-#include "reports/CellValue.h"
-#include "reports/SharedStrings.h"
-#include "reports/XfTable.h"
 #include "services/CorvaneError.h"
+#include "xls/CellValue.h"
+#include "xls/SharedStrings.h"
+#include "xls/XfTable.h"
 
 #include <algorithm>
 
