@@ -160,14 +160,6 @@ QString PercentText(double quotient)
     return FormatDecimal(quotient, 2, 2, Rounding::HalfAwayFromZero) + QLatin1Char('%');
 }
 
-QString CellName(int col, int row)
-{
-    QString letters;
-    for (int n = col + 1; n > 0; n = (n - 1) / 26)
-        letters.prepend(QChar(u'A' + (n - 1) % 26));
-    return letters + QString::number(row + 1);
-}
-
 double ToAmount(const QString& text)
 {
     const QString trimmed = text.trimmed();

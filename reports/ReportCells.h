@@ -42,9 +42,6 @@ double CurrencyAmount(double value);
 // The quotient as "0.00%" shows it: times 100, two decimals, half away from zero, then "%".
 QString PercentText(double quotient);
 
-// "A1" style name of a cell, for messages.
-QString CellName(int col, int row);
-
 // The cells of one workbook whose text was longer than a cell holds and was cut to its first
 // 32767 characters, gathered from the threads that write it and named in one message.
 class CutTexts

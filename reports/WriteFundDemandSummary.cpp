@@ -5,7 +5,7 @@
 #include "reports/ReportWriters.h"
 #include "services/CorvaneError.h"
 #include "services/Database.h"
-#include "xls/SerializedWorkbook.h"
+#include "xls/Workbook.h"
 
 #include <QMap>
 

@@ -1,7 +1,7 @@
 #include "xls/CheckWorkbookStream.h"
 
-#include "reports/ReportCells.h"
 #include "xls/BiffRecord.h"
+#include "xls/Workbook.h"
 
 #include <algorithm>
 #include <vector>

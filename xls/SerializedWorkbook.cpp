@@ -1,4 +1,4 @@
-#include "xls/SerializedWorkbook.h"
+#include "xls/Workbook.h"
 
 class SerializedWorkbook::Sheet : public Worksheet
 {
