@@ -1,7 +1,7 @@
 #include "reports/ReportCells.h"
 
-#include "reports/GenerateReports.h"
 #include "services/CorvaneError.h"
+#include "services/PlanYears.h"
 #include "xls/Workbook.h"
 
 #include <algorithm>
@@ -84,7 +84,7 @@ int CodeOf(const QVariant& value)
 int PlanYearIndex(const QVariant& year)
 {
     const int code = CodeOf(year);
-    return code >= 2006 && code <= 2010 ? code - 2006 : kNoCode;
+    return code >= kFirstPlanYear && code < kFirstPlanYear + kPlanYearCount ? code - kFirstPlanYear : kNoCode;
 }
 
 std::optional<double> SumOf(std::initializer_list<QVariant> values)

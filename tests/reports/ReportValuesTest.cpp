@@ -1,4 +1,3 @@
-#include "reports/GenerateReports.h"
 #include "reports/ReportCells.h"
 
 #include "FakeWorkbook.h"
