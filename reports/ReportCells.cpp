@@ -165,7 +165,8 @@ double ToAmount(const QString& text)
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
         return 0.0;
-    // Every add reads its cell back: std::from_chars is many times faster than QString's parser.
+    // Each add outside CellSums reads its cell back: std::from_chars is many times faster than
+    // QString's parser.
     char ascii[64];
     double number = 0.0;
     bool ok = trimmed.size() < qsizetype(sizeof ascii);
