@@ -1,6 +1,9 @@
 #include "import/ImportProjectFiles.h"
 
 #include "import/ReplaceProjectRows.h"
+#include "services/PlanYears.h"
+
+#include <array>
 
 namespace
 {
@@ -24,10 +27,13 @@ std::span<const FieldMapping> Investment()
 std::span<const FixedRow> Years()
 {
     // The plan period is fixed: a year the file lacks still gets its row, one outside is not read.
-    static const FixedRow kYears[] = {
-        YearRow(QStringLiteral("2006")), YearRow(QStringLiteral("2007")), YearRow(QStringLiteral("2008")),
-        YearRow(QStringLiteral("2009")), YearRow(QStringLiteral("2010")),
-    };
+    static const std::array<FixedRow, kPlanYearCount> kYears = []
+    {
+        std::array<FixedRow, kPlanYearCount> years;
+        for (int k = 0; k < kPlanYearCount; ++k)
+            years[k] = YearRow(QString::number(kFirstPlanYear + k));
+        return years;
+    }();
     return kYears;
 }
 } // namespace

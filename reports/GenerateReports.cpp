@@ -3,8 +3,8 @@
 #include "reports/ReportSession.h"
 #include "reports/ReportWorkbook.h"
 #include "reports/ReportWriters.h"
-#include "reports/XlsWorkbook.h"
 #include "services/Settings.h"
+#include "xls/XlsWorkbook.h"
 
 #include <QDate>
 

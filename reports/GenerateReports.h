@@ -5,7 +5,6 @@
 class Database;
 class MessageSink;
 class Workbook;
-class Worksheet;
 struct Settings;
 
 // The report run: the national planning summary "国家计委汇总表", then the fund-demand summary
@@ -24,11 +23,3 @@ void WriteFundDemandSummary(const Settings& settings, Workbook& workbook, Messag
 
 // The dated output path of a workbook title: LocalPath + title + "MMDD" of today + ".xls".
 QString ReportOutputPath(const Settings& settings, const QString& title);
-
-// A text read back from a cell as a currency amount: 0 for "", else the number rounded half to
-// even at four decimals. Throws CorvaneError for a text that is not a number.
-double ToAmount(const QString& text);
-
-// Adds value to the number in the cell (the template's or one written before) and writes the sum
-// as an amount.
-void AddToCell(Worksheet& sheet, int col, int row, double value);

@@ -1,8 +1,8 @@
 #include "reports/ReportCells.h"
 
-#include "reports/GenerateReports.h"
-#include "reports/Workbook.h"
 #include "services/CorvaneError.h"
+#include "services/PlanYears.h"
+#include "xls/Workbook.h"
 
 #include <algorithm>
 #include <charconv>
@@ -84,7 +84,7 @@ int CodeOf(const QVariant& value)
 int PlanYearIndex(const QVariant& year)
 {
     const int code = CodeOf(year);
-    return code >= 2006 && code <= 2010 ? code - 2006 : kNoCode;
+    return code >= kFirstPlanYear && code < kFirstPlanYear + kPlanYearCount ? code - kFirstPlanYear : kNoCode;
 }
 
 std::optional<double> SumOf(std::initializer_list<QVariant> values)
@@ -160,20 +160,13 @@ QString PercentText(double quotient)
     return FormatDecimal(quotient, 2, 2, Rounding::HalfAwayFromZero) + QLatin1Char('%');
 }
 
-QString CellName(int col, int row)
-{
-    QString letters;
-    for (int n = col + 1; n > 0; n = (n - 1) / 26)
-        letters.prepend(QChar(u'A' + (n - 1) % 26));
-    return letters + QString::number(row + 1);
-}
-
 double ToAmount(const QString& text)
 {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
         return 0.0;
-    // Every add reads its cell back: std::from_chars is many times faster than QString's parser.
+    // Each add outside CellSums reads its cell back: std::from_chars is many times faster than
+    // QString's parser.
     char ascii[64];
     double number = 0.0;
     bool ok = trimmed.size() < qsizetype(sizeof ascii);

@@ -20,7 +20,7 @@ std::optional<double> NumberOf(const QVariant& value);
 constexpr int kNoCode = -1;
 int CodeOf(const QVariant& value);
 
-// A plan year 2006 to 2010 as 0 to 4; kNoCode for any other year.
+// A plan year (kFirstPlanYear on) as 0 to kPlanYearCount - 1; kNoCode for any other year.
 int PlanYearIndex(const QVariant& year);
 
 // The sum of several values, NULL parts counting as 0; nothing when all are NULL.
@@ -39,11 +39,16 @@ QString FormatDecimal(double value, int shift, int decimals, Rounding rounding);
 // A number as a currency amount: rounded half to even at four decimals.
 double CurrencyAmount(double value);
 
+// A text read back from a cell as a currency amount: 0 for "", else the number rounded half to
+// even at four decimals. Throws CorvaneError for a text that is not a number.
+double ToAmount(const QString& text);
+
+// Adds value to the number in the cell (the template's or one written before) and writes the sum
+// as an amount.
+void AddToCell(Worksheet& sheet, int col, int row, double value);
+
 // The quotient as "0.00%" shows it: times 100, two decimals, half away from zero, then "%".
 QString PercentText(double quotient);
-
-// "A1" style name of a cell, for messages.
-QString CellName(int col, int row);
 
 // The cells of one workbook whose text was longer than a cell holds and was cut to its first
 // 32767 characters, gathered from the threads that write it and named in one message.

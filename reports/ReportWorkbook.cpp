@@ -3,13 +3,13 @@
 #include "reports/GenerateReports.h"
 #include "reports/ReportCells.h"
 #include "reports/ReportSession.h"
-#include "reports/Workbook.h"
 #include "services/AppFolder.h"
 #include "services/CorvaneError.h"
 #include "services/Database.h"
 #include "services/MessageSink.h"
 #include "services/PathAttributes.h"
 #include "services/Settings.h"
+#include "xls/Workbook.h"
 
 #include <QSqlQuery>
 

@@ -3,9 +3,9 @@
 #include "reports/ReportSession.h"
 #include "reports/ReportWorkbook.h"
 #include "reports/ReportWriters.h"
-#include "reports/SerializedWorkbook.h"
 #include "services/CorvaneError.h"
 #include "services/Database.h"
+#include "xls/Workbook.h"
 
 #include <QMap>
 

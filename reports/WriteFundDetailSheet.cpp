@@ -20,7 +20,7 @@ enum class Put
 
 struct Block
 {
-    const char* sql;
+    const char* sql;     // nullptr: summed from the yearly funds (WriteClassYearBlock)
     const char* key;     // the field whose value chooses the row
     QMap<int, int> rows; // key value → row
     Put put;
@@ -54,10 +54,10 @@ const QMap<int, int> kRiskRows = {{10, 22}, {20, 23}};
     "select count(projectid) as prjnum,sum(stateinvest) as totalstate, sum(localinvest) as totallocal, "     \
     "sum(otherinvest) as totalother,sum(totalfund) as fundtotal, " key
 
-// Year blocks and summary blocks alternate, in this order. The first year block is summed from
-// the yearly funds (WriteClassYearBlock); its query says what it holds.
+// Year blocks and summary blocks alternate, in this order. The first year block holds what the
+// view funddetailall sums; it is summed from the yearly funds instead.
 const Block kYearBlocks[] = {
-    {"select * from funddetailall", "class", kClassRows, Put::Set, true},
+    {nullptr, "class", kClassRows, Put::Set, true},
     {"select * from funddetail1 where corpclass>=11 and corpclass<=15", "corpclass", kClass1Rows, Put::Add,
      false},
     {"select * from funddetail7", "corpclass", kClass7Rows, Put::Set, false},
@@ -97,8 +97,8 @@ int YearColumn(const QVariant& year)
 }
 
 // Puts one record of a year block: its key value, year and the two sums.
-void PutYearRecord(ReportSheet& sheet, const Block& block, const QVariant& keyValue, const QVariant& year,
-                   const QVariant& state, const QVariant& local)
+void PutYearRecord(ReportSheet& sheet, CellSums& sums, const Block& block, const QVariant& keyValue,
+                   const QVariant& year, const QVariant& state, const QVariant& local)
 {
     const int code = CodeOf(keyValue);
     // A key without a row in the sheet is left out.
@@ -106,14 +106,14 @@ void PutYearRecord(ReportSheet& sheet, const Block& block, const QVariant& keyVa
     if (row == kNoRow)
         return;
     const int col = YearColumn(year);
-    sheet.Add(7, row, state);
-    sheet.Add(13, row, local);
+    sums.Add(7, row, state);
+    sums.Add(13, row, local);
     if (col != kNoRow)
     {
         if (block.put == Put::Add)
         {
-            sheet.Add(col, row, state);
-            sheet.Add(col + 6, row, local);
+            sums.Add(col, row, state);
+            sums.Add(col + 6, row, local);
         }
         else
         {
@@ -126,15 +126,15 @@ void PutYearRecord(ReportSheet& sheet, const Block& block, const QVariant& keyVa
     {
         if (col != kNoRow)
         {
-            sheet.Add(col, group, state);
-            sheet.Add(col + 6, group, local);
+            sums.Add(col, group, state);
+            sums.Add(col + 6, group, local);
         }
-        sheet.Add(7, group, state);
-        sheet.Add(13, group, local);
+        sums.Add(7, group, state);
+        sums.Add(13, group, local);
     }
 }
 
-void WriteYearBlock(Database& db, ReportSheet& sheet, const Block& block)
+void WriteYearBlock(Database& db, ReportSheet& sheet, CellSums& sums, const Block& block)
 {
     ReportRows rows(db, QString::fromUtf8(block.sql));
     const int key = rows.Field(QString::fromLatin1(block.key));
@@ -142,7 +142,7 @@ void WriteYearBlock(Database& db, ReportSheet& sheet, const Block& block)
     const int totalstate = rows.Field(QStringLiteral("totalstate"));
     const int totallocal = rows.Field(QStringLiteral("totallocal"));
     while (rows.Next())
-        PutYearRecord(sheet, block, rows.Value(key), rows.Value(year), rows.Value(totalstate),
+        PutYearRecord(sheet, sums, block, rows.Value(key), rows.Value(year), rows.Value(totalstate),
                       rows.Value(totallocal));
 }
 
@@ -165,7 +165,8 @@ struct Sum
 // The first year block, what funddetailall holds: the yearly rows of every project summed by
 // project class and year, here from the yearly funds that the project lists read anyway and the
 // class of each project, instead of another pass over every yearly row joined with its project.
-void WriteClassYearBlock(Database& db, const YearlyFunds& funds, ReportSheet& sheet, const Block& block)
+void WriteClassYearBlock(Database& db, const YearlyFunds& funds, ReportSheet& sheet, CellSums& sums,
+                         const Block& block)
 {
     struct Sums
     {
@@ -185,17 +186,17 @@ void WriteClassYearBlock(Database& db, const YearlyFunds& funds, ReportSheet& sh
             continue;
         for (const FundYear& year : funds.Of(projects.Value(projectid).toString()))
         {
-            Sums& sums = groups[{projectClass, NumberOf(year.year)}];
-            sums.state.Add(year.state);
-            sums.local.Add(year.local);
+            Sums& group = groups[{projectClass, NumberOf(year.year)}];
+            group.state.Add(year.state);
+            group.local.Add(year.local);
         }
     }
-    for (const auto& [key, sums] : groups)
-        PutYearRecord(sheet, block, key.first, key.second ? QVariant(*key.second) : QVariant(),
-                      sums.state.Result(), sums.local.Result());
+    for (const auto& [key, group] : groups)
+        PutYearRecord(sheet, sums, block, key.first, key.second ? QVariant(*key.second) : QVariant(),
+                      group.state.Result(), group.local.Result());
 }
 
-void WriteSummaryBlock(Database& db, ReportSheet& sheet, const Block& block)
+void WriteSummaryBlock(Database& db, ReportSheet& sheet, CellSums& sums, const Block& block)
 {
     ReportRows rows(db, QString::fromUtf8(block.sql));
     const int key = rows.Field(QString::fromLatin1(block.key));
@@ -224,13 +225,13 @@ void WriteSummaryBlock(Database& db, ReportSheet& sheet, const Block& block)
         {
             const int col = i + 1;
             if (block.put == Put::Add)
-                sheet.Add(col, row, values[i]);
+                sums.Add(col, row, values[i]);
             else if (col == 1)
                 sheet.Number(col, row, values[i]);
             else
                 sheet.Amount(col, row, values[i]);
             if (group != kNoRow)
-                sheet.Add(col, group, values[i]);
+                sums.Add(col, group, values[i]);
         }
     }
 }
@@ -244,12 +245,15 @@ void WriteFundDetailSheet(Database& db, Workbook& workbook)
 void WriteFundDetailSheet(Database& db, const YearlyFunds& funds, Workbook& workbook)
 {
     ReportSheet sheet(workbook, 1);
+    // The cells that take adds are written by no set, so they are summed in memory and written once.
+    CellSums sums(sheet);
     for (std::size_t i = 0; i < std::size(kYearBlocks); ++i)
     {
-        if (i == 0)
-            WriteClassYearBlock(db, funds, sheet, kYearBlocks[i]);
+        if (kYearBlocks[i].sql == nullptr)
+            WriteClassYearBlock(db, funds, sheet, sums, kYearBlocks[i]);
         else
-            WriteYearBlock(db, sheet, kYearBlocks[i]);
-        WriteSummaryBlock(db, sheet, kSummaryBlocks[i]);
+            WriteYearBlock(db, sheet, sums, kYearBlocks[i]);
+        WriteSummaryBlock(db, sheet, sums, kSummaryBlocks[i]);
     }
+    sums.Flush();
 }

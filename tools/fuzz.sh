@@ -23,7 +23,7 @@ ASAN_OPTIONS=detect_leaks=0 "$build/tools/corvane-samples" --units 4 --projects 
 ASAN_OPTIONS=detect_leaks=0 "$build/tools/corvane-samples" --units 2 --projects 2 --pretty --seed 7 "$seeds/import/pretty" >/dev/null
 find "$seeds/import/pretty" -type f -exec mv {} "$seeds/import/" \; && rmdir "$seeds/import/pretty"
 cp tests/data/project.xm tests/data/findings/*.dw "$seeds/import/"
-cp templates/*.xls tests/data/reports/*.xls tests/data/findings/*.xls "$seeds/workbook/"
+cp templates/*.xls tests/data/xls/*.xls tests/data/findings/*.xls "$seeds/workbook/"
 
 status=0
 for target in import workbook; do

@@ -2,8 +2,8 @@
 // bytes are written on every sheet that holds cells, the workbook is saved, reopened, and every
 // write is read back. A crash, a sanitizer report, an exception other than CorvaneError, or a
 // write that does not read back is a finding.
-#include "reports/XlsWorkbook.h"
 #include "services/CorvaneError.h"
+#include "xls/XlsWorkbook.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,10 +1,10 @@
 #include "EngineSamples.h"
 
-#include "reports/XlsWorkbook.h"
 #include "services/CorvaneError.h"
 #include "services/Database.h"
 #include "store/Store.h"
 #include "tools/SampleData.h"
+#include "xls/XlsWorkbook.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,13 @@
 #include "reports/GenerateReports.h"
 #include "reports/ReportCells.h"
+#include "reports/ReportRows.h"
 #include "reports/ReportWriters.h"
 
 #include "FakeWorkbook.h"
 #include "ReportDatabase.h"
-#include "XlsTestFiles.h"
+#include "xls/XlsTestFiles.h"
 
+#include <QMap>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
 
@@ -169,6 +171,31 @@ TEST_F(FundDetailSheet, TemplateNumbersInAddedCellsArePartOfTheResult)
     EXPECT_EQ(At(1, 1, 4), 1004.0);
     EXPECT_EQ(At(1, 3, 5), 13.0);
     EXPECT_FALSE(book.Written(1, 1, 13)) << "no project of class 2";
+}
+
+// The class-and-year rows are summed in the program, not read from the view funddetailall that
+// the database keeps for other readers: the two must agree.
+TEST_F(FundDetailSheet, ClassYearCellsAgreeWithTheViewFunddetailall)
+{
+    data.AddFundYear("P1a", 2007, 1.25, 2.5);
+    Run();
+    const QMap<int, int> classRows = {{1, 5}, {2, 13}, {3, 17}, {4, 16}, {5, 21}, {6, 15}, {7, 10}};
+    auto db = data.Open();
+    ReportRows rows(*db, QStringLiteral("select * from funddetailall"));
+    int compared = 0;
+    while (rows.Next())
+    {
+        const int row = classRows.value(rows.Value(QStringLiteral("class")).toInt(), -1);
+        const int year = rows.Value(QStringLiteral("year")).toInt();
+        if (row < 0 || year < 2006 || year > 2010)
+            continue;
+        EXPECT_EQ(At(1, 8 + year - 2006, row), rows.Value(QStringLiteral("totalstate")).toDouble())
+            << "class row " << row << ", year " << year;
+        EXPECT_EQ(At(1, 14 + year - 2006, row), rows.Value(QStringLiteral("totallocal")).toDouble())
+            << "class row " << row << ", year " << year;
+        ++compared;
+    }
+    EXPECT_GE(compared, 5);
 }
 
 // The class-and-year rows sum what the view funddetailall sums: every yearly row of a project of

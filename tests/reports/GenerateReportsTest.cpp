@@ -1,11 +1,11 @@
 #include "reports/GenerateReports.h"
-#include "reports/XlsWorkbook.h"
+#include "xls/XlsWorkbook.h"
 
-#include "BiffVerifier.h"
-#include "ExternalReaders.h"
 #include "FakeWorkbook.h"
 #include "ReportDatabase.h"
-#include "XlsTestFiles.h"
+#include "xls/BiffVerifier.h"
+#include "xls/ExternalReaders.h"
+#include "xls/XlsTestFiles.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "ReportDatabase.h"
 
-#include "XlsTestFiles.h"
+#include "xls/XlsTestFiles.h"
 
 #include <QFile>
 #include <QStringList>

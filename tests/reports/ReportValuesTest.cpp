@@ -1,8 +1,7 @@
-#include "reports/GenerateReports.h"
 #include "reports/ReportCells.h"
 
 #include "FakeWorkbook.h"
-#include "XlsTestFiles.h"
+#include "xls/XlsTestFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "reports/XlsWorkbook.h"
+#include "xls/XlsWorkbook.h"
 
-#include "XlsTestFiles.h"
 #include "support/CaseName.h"
+#include "xls/XlsTestFiles.h"
 
 #include <QFile>
 #include <QFileInfo>

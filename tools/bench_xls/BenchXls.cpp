@@ -4,8 +4,8 @@
 //
 //   corvane-bench-xls [TEMPLATE] [OUTPUT]
 
-#include "reports/XlsWorkbook.h"
 #include "services/CorvaneError.h"
+#include "xls/XlsWorkbook.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "reports/XlsWorkbook.h"
+#include "xls/XlsWorkbook.h"
 
 #include "XlsTestFiles.h"
-#include "reports/BiffRecord.h"
 #include "support/CaseName.h"
+#include "xls/BiffRecord.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
-#include "reports/XlsWorkbook.h"
-#include "reports/XlsWorksheet.h"
+#include "xls/XlsWorkbook.h"
+#include "xls/XlsWorksheet.h"
 
 #include "BiffVerifier.h"
 #include "XlsTestFiles.h"
-#include "reports/BiffRecord.h"
 #include "support/CaseName.h"
+#include "xls/BiffRecord.h"
 
 #include <QFileInfo>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "reports/BiffRecord.h"
+#include "xls/BiffRecord.h"
 
 bool SplitRecords(const QByteArray& stream, std::vector<BiffRecord>& records)
 {

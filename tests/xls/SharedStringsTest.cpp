@@ -1,4 +1,4 @@
-#include "reports/SharedStrings.h"
+#include "xls/SharedStrings.h"
 
 #include "BiffVerifier.h"
 #include "XlsTestFiles.h"

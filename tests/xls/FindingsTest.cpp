@@ -1,6 +1,6 @@
 // Every workbook that once broke the writer, replayed: opened, filled on each sheet with one cell
 // per 32-row block (the pattern that overran the cell table), saved, reopened and read back.
-#include "reports/XlsWorkbook.h"
+#include "xls/XlsWorkbook.h"
 
 #include "XlsTestFiles.h"
 #include "services/CorvaneError.h"

@@ -1,12 +1,12 @@
-#include "reports/XlsWorkbook.h"
+#include "xls/XlsWorkbook.h"
 
-#include "reports/BiffRecord.h"
-#include "reports/CheckWorkbookStream.h"
-#include "reports/CompoundFile.h"
-#include "reports/SharedStrings.h"
-#include "reports/XfTable.h"
-#include "reports/XlsWorksheet.h"
 #include "services/CorvaneError.h"
+#include "xls/BiffRecord.h"
+#include "xls/CheckWorkbookStream.h"
+#include "xls/CompoundFile.h"
+#include "xls/SharedStrings.h"
+#include "xls/XfTable.h"
+#include "xls/XlsWorksheet.h"
 
 namespace
 {

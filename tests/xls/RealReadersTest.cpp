@@ -1,4 +1,4 @@
-#include "reports/XlsWorkbook.h"
+#include "xls/XlsWorkbook.h"
 
 #include "BiffVerifier.h"
 #include "ExternalReaders.h"

@@ -1,7 +1,7 @@
-#include "reports/CellValue.h"
+#include "xls/CellValue.h"
 
-#include "reports/BiffRecord.h"
-#include "reports/ContinuedReader.h"
+#include "xls/BiffRecord.h"
+#include "xls/ContinuedReader.h"
 
 #include <QLocale>
 #include <cmath>

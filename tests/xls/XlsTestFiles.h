@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/XlsWorkbook.h"
+#include "xls/XlsWorkbook.h"
 
 #include <QByteArray>
 #include <QString>
@@ -11,7 +11,7 @@
 
 // Paths, compound-file helpers and a fixture for the workbook tests.
 
-// A file of tests/data/reports, of templates/, or of the build's program folder.
+// A file of tests/data/xls, of templates/, or of the build's program folder.
 QString TestDataFile(const QString& name);
 QString TemplateFile(const QString& name);
 // A file of tests/data/findings: inputs that once broke the program.

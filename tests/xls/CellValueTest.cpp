@@ -1,4 +1,4 @@
-#include "reports/CellValue.h"
+#include "xls/CellValue.h"
 #include "support/CaseName.h"
 
 #include <QLocale>

@@ -1,6 +1,6 @@
-#include "reports/SharedStrings.h"
+#include "xls/SharedStrings.h"
 
-#include "reports/ContinuedReader.h"
+#include "xls/ContinuedReader.h"
 
 #include <algorithm>
 

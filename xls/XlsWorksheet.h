@@ -1,8 +1,8 @@
 #pragma once
 
-#include "reports/BiffRecord.h"
-#include "reports/CellTable.h"
-#include "reports/Workbook.h"
+#include "xls/BiffRecord.h"
+#include "xls/CellTable.h"
+#include "xls/Workbook.h"
 
 #include <QString>
 #include <array>

@@ -1,4 +1,4 @@
-#include "reports/SerializedWorkbook.h"
+#include "xls/Workbook.h"
 
 class SerializedWorkbook::Sheet : public Worksheet
 {

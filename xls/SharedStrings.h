@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/BiffRecord.h"
+#include "xls/BiffRecord.h"
 
 #include <QHash>
 #include <QString>

@@ -2,6 +2,10 @@
 
 #include <QString>
 
+#include <memory>
+#include <mutex>
+#include <vector>
+
 // The operations that report writers use to fill a workbook copied from a template. Rows and
 // columns count from 0; the format argument is accepted for every write and changes nothing,
 // because a written cell keeps the template's format. Every operation throws CorvaneError with
@@ -9,6 +13,15 @@
 
 // The most characters a cell holds.
 constexpr int kMaxCellText = 32767;
+
+// "A1" style name of a cell, for messages.
+inline QString CellName(int col, int row)
+{
+    QString letters;
+    for (int n = col + 1; n > 0; n = (n - 1) / 26)
+        letters.prepend(QChar(u'A' + (n - 1) % 26));
+    return letters + QString::number(row + 1);
+}
 
 // One worksheet of an open workbook.
 class Worksheet
@@ -63,4 +76,26 @@ public:
 
     // Lets go of the workbook; unsaved writes are dropped. Does nothing when none is open.
     virtual void CloseWorkbook() = 0;
+};
+
+// Lets writers on two threads fill different sheets of one workbook: every operation on the
+// workbook or its sheets takes one lock, so the workbook underneath sees one call at a time.
+class SerializedWorkbook : public Workbook, public SheetCollection
+{
+public:
+    explicit SerializedWorkbook(Workbook& workbook);
+    ~SerializedWorkbook() override;
+
+    void OpenWorkbook(const QString& path) override;
+    SheetCollection& Sheets() override { return *this; }
+    void SaveWorkbook(const QString& path) override;
+    void CloseWorkbook() override;
+    int Count() const override;
+    Worksheet& SheetAt(int index) override;
+
+private:
+    class Sheet;
+    Workbook& m_workbook;
+    mutable std::mutex m_lock;
+    std::vector<std::unique_ptr<Sheet>> m_sheets;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/Workbook.h"
+#include "xls/Workbook.h"
 
 #include <memory>
 

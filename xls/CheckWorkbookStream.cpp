@@ -1,7 +1,7 @@
-#include "reports/CheckWorkbookStream.h"
+#include "xls/CheckWorkbookStream.h"
 
-#include "reports/BiffRecord.h"
-#include "reports/ReportCells.h"
+#include "xls/BiffRecord.h"
+#include "xls/Workbook.h"
 
 #include <algorithm>
 #include <vector>

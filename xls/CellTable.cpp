@@ -1,6 +1,6 @@
-#include "reports/CellTable.h"
+#include "xls/CellTable.h"
 
-#include "reports/BiffRecord.h"
+#include "xls/BiffRecord.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "reports/CompoundFile.h"
+#include "xls/CompoundFile.h"
 
 #include "services/CorvaneError.h"
 

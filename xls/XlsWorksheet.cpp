@@ -1,9 +1,9 @@
-#include "reports/XlsWorksheet.h"
+#include "xls/XlsWorksheet.h"
 
-#include "reports/CellValue.h"
-#include "reports/SharedStrings.h"
-#include "reports/XfTable.h"
 #include "services/CorvaneError.h"
+#include "xls/CellValue.h"
+#include "xls/SharedStrings.h"
+#include "xls/XfTable.h"
 
 #include <algorithm>
 
@@ -38,14 +38,6 @@ bool IsCellRecord(quint16 type)
     }
 }
 
-// "A1"-style name of a cell, for messages.
-QString CellName(int col, int row)
-{
-    QString letters;
-    for (int c = col + 1; c > 0; c = (c - 1) / 26)
-        letters.prepend(QChar('A' + (c - 1) % 26));
-    return letters + QString::number(row + 1);
-}
 } // namespace
 
 XlsWorksheet::XlsWorksheet(const QString& name, const QByteArray& stream,
