@@ -38,11 +38,13 @@ ReportSession::ReportSession(const Settings& settings) : m_thread(&ReportSession
 {
     try
     {
+        // One after the other: two connections that both switch a fresh database to WAL at once
+        // can make SQLite refuse one of them at once instead of waiting.
+        m_main = OpenReportDatabase(settings, true);
         // The helper's connection lives and dies on its thread, as Qt's connections must.
         auto opened = std::make_shared<std::packaged_task<void()>>(
             [this, &settings] { m_helper = OpenReportDatabase(settings, false); });
         Post([opened] { (*opened)(); });
-        m_main = OpenReportDatabase(settings, true);
         opened->get_future().get();
         BeginReads(settings);
     }
