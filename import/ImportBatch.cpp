@@ -40,31 +40,32 @@ QString WrongKindMessage(const QString& path, const QString& expected, const QSt
                                  QStringLiteral(">)"));
 }
 
-// One message for every file that stayed behind, however many: the first few by name.
-QString UnmovedFilesText(const QStringList& unmoved, const QString& firstReason, const QString& localPath)
+// The first twenty names, one a line, then how many more: one message however many files.
+QString NamedFiles(const QStringList& names)
 {
     constexpr qsizetype kNamed = 20;
-    QString text = QStringLiteral("\n有") + QString::number(unmoved.size()) +
-                   QStringLiteral("个文件无法移动到") + localPath + QStringLiteral("，仍在原处:");
-    for (qsizetype i = 0; i < unmoved.size() && i < kNamed; ++i)
-        text += QLatin1Char('\n') + unmoved[i];
-    if (unmoved.size() > kNamed)
+    QString text;
+    for (qsizetype i = 0; i < names.size() && i < kNamed; ++i)
+        text += QLatin1Char('\n') + names[i];
+    if (names.size() > kNamed)
         text +=
-            QStringLiteral("\n……另有") + QString::number(unmoved.size() - kNamed) + QStringLiteral("个文件");
-    return text + QStringLiteral("\n原因:") + firstReason;
+            QStringLiteral("\n……另有") + QString::number(names.size() - kNamed) + QStringLiteral("个文件");
+    return text;
+}
+
+// Every file that stayed behind.
+QString UnmovedFilesText(const QStringList& unmoved, const QString& firstReason, const QString& localPath)
+{
+    return QStringLiteral("\n有") + QString::number(unmoved.size()) + QStringLiteral("个文件无法移动到") +
+           localPath + QStringLiteral("，仍在原处:") + NamedFiles(unmoved) + QStringLiteral("\n原因:") +
+           firstReason;
 }
 
 // Files another import of the same folder took away between their import here and their move.
 QString GoneFilesText(const QStringList& gone, const QString& folder)
 {
-    constexpr qsizetype kNamed = 20;
-    QString text = QStringLiteral("\n有") + QString::number(gone.size()) + QStringLiteral("个文件已不在") +
-                   folder + QStringLiteral("中，未移动 (可能已被其他程序移走):");
-    for (qsizetype i = 0; i < gone.size() && i < kNamed; ++i)
-        text += QLatin1Char('\n') + gone[i];
-    if (gone.size() > kNamed)
-        text += QStringLiteral("\n……另有") + QString::number(gone.size() - kNamed) + QStringLiteral("个文件");
-    return text;
+    return QStringLiteral("\n有") + QString::number(gone.size()) + QStringLiteral("个文件已不在") + folder +
+           QStringLiteral("中，未移动 (可能已被其他程序移走):") + NamedFiles(gone);
 }
 
 // The names of the list that are the database file of these settings or one of its companions
