@@ -1,5 +1,7 @@
 -- The import ledger: every batch and every file of it, beside the rows the files gave.
 -- Created when missing, so that an older database gains it without its data being touched.
+-- imp_file has no index: a batch's files are distinct, and an index would cost each file's
+-- commit more than the ledger may.
 CREATE TABLE IF NOT EXISTS imp_batch (
   batch_id VARCHAR(40) NOT NULL PRIMARY KEY,
   kind VARCHAR(20) NOT NULL,
@@ -21,7 +23,5 @@ CREATE TABLE IF NOT EXISTS imp_file (
   sha256 CHAR(64),
   file_key TEXT,
   outcome VARCHAR(20) NOT NULL,
-  messages TEXT NOT NULL,
-  PRIMARY KEY (batch_id, file_name)
+  messages TEXT NOT NULL
 );
-CREATE INDEX IF NOT EXISTS imp_file_key ON imp_file (file_key);
