@@ -2,6 +2,8 @@
 
 #include "services/BackgroundThread.h"
 
+#include <QCryptographicHash>
+
 #include <libxml/parser.h>
 
 #include <algorithm>
@@ -229,8 +231,14 @@ void DocumentPrefetcher::LoadAll(int loader)
         // An exception must not leave this thread: it would end the program without a summary.
         try
         {
-            loaded.document = LoadXmlFile(m_folder + name, [&](qint64 bytes)
-                                          { return Admit(index, bytes, loader, loaded.memory); });
+            // Hashed here, from the bytes already read, rather than on the batch's thread.
+            loaded.document = LoadXmlFile(
+                m_folder + name, [&](qint64 bytes) { return Admit(index, bytes, loader, loaded.memory); },
+                [&](const QByteArray& content)
+                {
+                    loaded.size = content.size();
+                    loaded.sha256 = QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
+                });
             loaded.error = GetXmlError();
             loaded.document.PrepareLookups();
             loaded.document.PrepareTexts(m_paths);

@@ -54,8 +54,10 @@ public:
     {
         Hold memory; // first, so that it is given back after the document is freed
         XmlDocument document;
-        QString error;   // GetXmlError() of the load
-        int loader = -1; // the thread that loaded it, which also frees it
+        QString error;     // GetXmlError() of the load
+        int loader = -1;   // the thread that loaded it, which also frees it
+        qint64 size = -1;  // of the file as read; -1 when it could not be read
+        QByteArray sha256; // of the file's bytes, in hex
     };
 
     // Loads folder + each name; the list is shared, not copied, so memory stays flat for long

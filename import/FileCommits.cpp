@@ -7,8 +7,9 @@
 
 #include <utility>
 
-BatchOutcome::BatchOutcome(const QString& importFolder, const Settings& batchSettings, MessageSink& messages)
-    : folder(importFolder), settings(batchSettings), sink(messages)
+BatchOutcome::BatchOutcome(const QString& importFolder, const Settings& batchSettings, MessageSink& messages,
+                           const QString& kind, int listed)
+    : folder(importFolder), settings(batchSettings), sink(messages), ledger(kind, listed)
 {
     const QString& localPath = settings.LocalPath;
     if (!localPath.isEmpty() && PathAttributes(localPath) >= 0 &&

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/ImportBatch.h"
+#include "import/ImportLedger.h"
 #include "import/MoveQueue.h"
 #include "services/MessageSink.h"
 
@@ -18,8 +19,10 @@ struct XmlNode;
 class BatchOutcome
 {
 public:
-    // Files move unless LocalPath is empty, missing or the import folder itself.
-    BatchOutcome(const QString& importFolder, const Settings& batchSettings, MessageSink& messages);
+    // Files move unless LocalPath is empty, missing or the import folder itself. kind and listed
+    // are the ledger's.
+    BatchOutcome(const QString& importFolder, const Settings& batchSettings, MessageSink& messages,
+                 const QString& kind, int listed);
 
     // A file whose rows are in moves to LocalPath; one that failed stays where it is.
     void Settle(const QString& name, bool imported);
@@ -37,6 +40,7 @@ public:
     const Settings& settings;
     MessageSink& sink;
     BatchCounts counts;
+    ImportLedger ledger;
     std::optional<MoveQueue> mover;
 
 private:
@@ -52,6 +56,7 @@ public:
     void Show(const QString& text) override { m_texts.append(text); }
     void Progress(const QString& step, int done, int total) override { m_sink.Progress(step, done, total); }
     void Deliver();
+    const QStringList& Texts() const { return m_texts; }
 
 private:
     MessageSink& m_sink;
@@ -82,6 +87,12 @@ protected:
     bool Imported(bool ok, const QString& key) const
     {
         return ok && !(m_kind.KeyRequired() && key.isEmpty());
+    }
+    // The file's ledger entry, written with its rows.
+    void WriteEntry(const QString& name, const QString& key, bool imported, const HeldMessages& held)
+    {
+        m_outcome.ledger.Write(
+            m_db, {name, key, imported ? LedgerOutcome::kImported : LedgerOutcome::kFailed, held.Texts()});
     }
 
     Database& m_db;

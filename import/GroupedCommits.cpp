@@ -28,6 +28,8 @@ bool GroupedCommits::Import(const QString& name, const XmlNode& root, const QStr
         // What the sections wrote is kept even when a later one failed.
         ok = m_kind.ImportDocument(m_db, root, key, held);
         if (!m_db.Unusable())
+            WriteEntry(name, key, Imported(ok, key), held);
+        if (!m_db.Unusable())
             file.Release();
     }
     catch (const CorvaneError&)
@@ -41,8 +43,8 @@ bool GroupedCommits::Import(const QString& name, const XmlNode& root, const QStr
         m_outcome.StopForDatabase(name, m_db.LastFailure());
         return false;
     }
+    m_group.append({name, key, Imported(ok, key), held.Texts()});
     held.Deliver();
-    m_group.append({name, Imported(ok, key)});
     if (m_group.size() >= kGroupFiles || m_groupTimer.elapsed() >= kGroupMilliseconds ||
         !m_db.InTransaction())
         Commit();
@@ -98,9 +100,17 @@ void GroupedCommits::Commit()
     for (const Pending& file : std::as_const(m_group))
     {
         if (!failure.isEmpty())
-            m_outcome.sink.Show(QStringLiteral("保存") + file.name + QStringLiteral("的数据失败:") + failure);
+        {
+            // The entry went with the rows; the file is entered again as failed.
+            const QString text = QStringLiteral("保存") + file.name + QStringLiteral("的数据失败:") + failure;
+            m_outcome.sink.Show(text);
+            m_outcome.ledger.Later(
+                {file.name, file.key, LedgerOutcome::kFailed, file.messages + QStringList{text}});
+        }
         m_outcome.Settle(file.name, failure.isEmpty() && file.imported);
     }
+    if (failure.isEmpty())
+        m_outcome.ledger.Committed();
     m_group.clear();
     m_outcome.StartMoves();
     if (failure.isEmpty())

@@ -30,7 +30,9 @@ private:
     struct Pending
     {
         QString name;
+        QString key;
         bool imported;
+        QStringList messages; // as shown, for the ledger should the commit fail
     };
     QVector<Pending> m_group;
     QElapsedTimer m_groupTimer;

@@ -85,17 +85,31 @@ QStringList DatabaseFilesIn(const QString& folder, const QStringList& names, con
     return own;
 }
 
-// Shows why each file of the list that is no report file stays out of the batch; returns how many.
-int ShowSkippedFiles(const QString& folder, const QStringList& ownFiles, const FileList& files,
-                     const BatchKind& kind, MessageSink& sink)
+// Shows why each file of the list that is no report file stays out of the batch, and enters it.
+void ShowSkippedFiles(const QString& folder, const QStringList& ownFiles, const FileList& files,
+                      const BatchKind& kind, MessageSink& sink, ImportLedger& ledger)
 {
     for (const QString& own : ownFiles)
-        sink.Show(QStringLiteral("不是") + DescribeRoot(kind.RootName()) + QStringLiteral(":") + folder +
-                  own + QStringLiteral("\n这是本程序的数据库文件"));
+    {
+        const QString text = QStringLiteral("不是") + DescribeRoot(kind.RootName()) + QStringLiteral(":") +
+                             folder + own + QStringLiteral("\n这是本程序的数据库文件");
+        sink.Show(text);
+        ledger.Later({own, QString(), LedgerOutcome::kWrongKind, {text}});
+    }
     for (const UnreadableFile& entry : files.unreadable)
-        sink.Show(QStringLiteral("无法打开指定文件") + folder + entry.name + QLatin1Char('\n') +
-                  entry.reason);
-    return int(ownFiles.size() + files.unreadable.size());
+    {
+        const QString text =
+            QStringLiteral("无法打开指定文件") + folder + entry.name + QLatin1Char('\n') + entry.reason;
+        sink.Show(text);
+        ledger.Later({entry.name, QString(), LedgerOutcome::kUnloadable, {text}});
+    }
+}
+
+// The batch's kind as the ledger names it.
+QString LedgerKind(const BatchKind& kind)
+{
+    return kind.RootName() == QLatin1String("CorpInfo") ? QStringLiteral("units")
+                                                        : QStringLiteral("projects");
 }
 
 // The embedded engine commits files in groups. A server commits each file by itself: another
@@ -147,11 +161,12 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
 
     std::unique_ptr<Database> db = OpenDatabase(settings);
     db->SetUpForBatch();
-    BatchOutcome outcome(folder, settings, sink);
+    const int skipped = int(ownFiles.size() + files.unreadable.size());
+    BatchOutcome outcome(folder, settings, sink, LedgerKind(kind), int(names.size()) + skipped);
     std::unique_ptr<FileCommits> commits = NewFileCommits(*db, kind, outcome);
     kind.LoadDictionaries(*db, sink);
     // Counted before the list's own files, which all count one way or the other unless the batch stops.
-    const int skipped = ShowSkippedFiles(folder, ownFiles, files, kind, sink);
+    ShowSkippedFiles(folder, ownFiles, files, kind, sink, outcome.ledger);
     outcome.counts.failed = skipped;
 
     const int total = int(names.size());
@@ -165,8 +180,10 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
             break;
         }
         DocumentPrefetcher::Loaded loaded = loader.Next();
+        outcome.ledger.Describe(name, loaded.size, loaded.sha256);
         if (!loaded.error.isEmpty())
         {
+            outcome.ledger.Later({name, QString(), LedgerOutcome::kUnloadable, {loaded.error}});
             outcome.Stop(loaded.error);
             break;
         }
@@ -175,7 +192,9 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
         const QString rootNamespace = GetNodeNamespace(root);
         if (rootName != kind.RootName() || !rootNamespace.isEmpty())
         {
-            sink.Show(WrongKindMessage(folder + name, kind.RootName(), rootName, rootNamespace));
+            const QString text = WrongKindMessage(folder + name, kind.RootName(), rootName, rootNamespace);
+            sink.Show(text);
+            outcome.ledger.Later({name, QString(), LedgerOutcome::kWrongKind, {text}});
             ++outcome.counts.failed;
             continue;
         }
@@ -185,6 +204,9 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
     }
     // Also after a stop: the files of the group so far are whole, and their rows are kept.
     commits->Finish();
+    BatchCounts ended = outcome.counts;
+    ended.unprocessed = total - (ended.imported + ended.failed - skipped);
+    outcome.ledger.Finish(*db, names, ended);
     commits.reset();
     db.reset();
     sink.Progress(QString(), total, total);

@@ -16,6 +16,8 @@ bool OneFileTransactions::Import(const QString& name, const XmlNode& root, const
 {
     bool ok = false;
     bool busy = false;
+    bool committed = false;
+    QStringList shown;
     for (int attempt = 1;; ++attempt)
     {
         HeldMessages held(m_outcome.sink);
@@ -31,9 +33,11 @@ bool OneFileTransactions::Import(const QString& name, const XmlNode& root, const
             Transaction transaction(m_db, Transaction::AlreadyBegun);
             m_db.LockKey(key);
             ok = m_kind.ImportDocument(m_db, root, key, held);
+            WriteEntry(name, key, Imported(ok, key), held);
             try
             {
                 transaction.Commit();
+                committed = true;
             }
             catch (const CorvaneError& error)
             {
@@ -53,6 +57,7 @@ bool OneFileTransactions::Import(const QString& name, const XmlNode& root, const
             QThread::msleep(unsigned(attempt * 20));
             continue;
         }
+        shown = held.Texts();
         held.Deliver();
         break;
     }
@@ -74,6 +79,10 @@ bool OneFileTransactions::Import(const QString& name, const XmlNode& root, const
         m_outcome.StopForDatabase(name, m_db.LastFailure());
         return false;
     }
+    if (committed)
+        m_outcome.ledger.Committed();
+    else
+        m_outcome.ledger.Later({name, key, LedgerOutcome::kFailed, shown});
     m_outcome.Settle(name, Imported(ok, key));
     m_outcome.StartMoves();
     return true;

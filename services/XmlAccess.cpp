@@ -80,7 +80,8 @@ XmlDocument LoadXmlFile(const QString& path)
     return LoadXmlFile(path, {});
 }
 
-XmlDocument LoadXmlFile(const QString& path, const std::function<bool(qint64 memory)>& beforeParse)
+XmlDocument LoadXmlFile(const QString& path, const std::function<bool(qint64 memory)>& beforeParse,
+                        const std::function<void(const QByteArray& content)>& read)
 {
     XmlErrorText.clear();
     XmlDocument doc;
@@ -110,6 +111,8 @@ XmlDocument LoadXmlFile(const QString& path, const std::function<bool(qint64 mem
     const QString unreadable = ReadRegularFile(path, content);
     if (!unreadable.isEmpty())
         return fail(unreadable);
+    if (read)
+        read(content);
 
     // Refused before parsing, so that neither time nor memory depends on what the file holds.
     const MarkupSurvey survey = SurveyMarkup(content);

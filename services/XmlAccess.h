@@ -50,8 +50,8 @@ public:
 private:
     friend QString GetNodeText(const XmlNode& node, const QString& xpath);
     friend void SetNodeText(const XmlNode& node, const QString& xpath, const QString& value);
-    friend XmlDocument LoadXmlFile(const QString& path,
-                                   const std::function<bool(qint64 memory)>& beforeParse);
+    friend XmlDocument LoadXmlFile(const QString& path, const std::function<bool(qint64 memory)>& beforeParse,
+                                   const std::function<void(const QByteArray& content)>& read);
 
     struct NameIndex;
     void Adopt(_xmlDoc* doc);
@@ -79,7 +79,9 @@ constexpr qint64 kMaxXmlDocumentMemory = qint64(256) << 20;
 XmlDocument LoadXmlFile(const QString& path);
 // The same; once the file is read and checked, beforeParse is given the memory its document will
 // take, and may wait until that memory can be spared. When it returns false the load is given up.
-XmlDocument LoadXmlFile(const QString& path, const std::function<bool(qint64 memory)>& beforeParse);
+// read, when given, sees the file's bytes once they are read, also when the file is then refused.
+XmlDocument LoadXmlFile(const QString& path, const std::function<bool(qint64 memory)>& beforeParse,
+                        const std::function<void(const QByteArray& content)>& read = {});
 
 // Writes the document in its declared encoding, through a temporary file renamed into place.
 // False with GetXmlError() set on failure: "未指定待保存得文件名" for an empty path,

@@ -22,7 +22,7 @@ QStringList StoreScripts(Engine engine)
 {
     return {engine == Engine::PostgreSQL ? QStringLiteral("schema-postgresql.sql")
                                          : QStringLiteral("schema.sql"),
-            QStringLiteral("dictionaries.sql"), QStringLiteral("views.sql")};
+            QStringLiteral("dictionaries.sql"), QStringLiteral("views.sql"), QStringLiteral("ledger.sql")};
 }
 
 QStringList StoreTables()
@@ -62,11 +62,31 @@ bool HasOutdatedViews(Database& db)
     query.finish();
     return outdated;
 }
+// Databases of earlier versions have no import ledger.
+bool HasLedger(Database& db)
+{
+    const QStringList tables = db.Connection().tables(QSql::Tables);
+    return tables.contains(QStringLiteral("imp_batch"), Qt::CaseInsensitive) &&
+           tables.contains(QStringLiteral("imp_file"), Qt::CaseInsensitive);
+}
+
+// What an earlier version lacks, under the caller's write lock; the ledger's script creates only
+// what is missing.
+void BringUpToDate(Database& db, const QString& view)
+{
+    if (HasOutdatedViews(db))
+        db.ExecuteScript(
+            db.Kind() == Engine::PostgreSQL
+                ? QString(view).replace(QLatin1String("CREATE VIEW"), QLatin1String("CREATE OR REPLACE VIEW"))
+                : QStringLiteral("DROP VIEW corpsecurity;\n") + view);
+    if (!HasLedger(db))
+        db.ExecuteScript(StoreScript(QStringLiteral("ledger.sql")));
+}
 } // namespace
 
 bool UpgradeDatabase(Database& db)
 {
-    if (!HasOutdatedViews(db))
+    if (!HasOutdatedViews(db) && HasLedger(db))
         return true;
     const QString view = ViewStatement(QStringLiteral("corpsecurity"));
     if (db.Kind() == Engine::PostgreSQL)
@@ -75,9 +95,7 @@ bool UpgradeDatabase(Database& db)
         // second waits for the first here and then finds the view replaced.
         Transaction transaction(db);
         db.Execute(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('corvane-upgrade'))")).finish();
-        if (HasOutdatedViews(db))
-            db.ExecuteScript(
-                QString(view).replace(QLatin1String("CREATE VIEW"), QLatin1String("CREATE OR REPLACE VIEW")));
+        BringUpToDate(db, view);
         transaction.Commit();
         return true;
     }
@@ -85,8 +103,7 @@ bool UpgradeDatabase(Database& db)
     if (!db.TryBeginWrite())
         return false;
     Transaction transaction(db, Transaction::AlreadyBegun);
-    if (HasOutdatedViews(db))
-        db.ExecuteScript(QStringLiteral("DROP VIEW corpsecurity;\n") + view);
+    BringUpToDate(db, view);
     transaction.Commit();
     return true;
 }

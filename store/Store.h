@@ -15,7 +15,8 @@ void CreateDatabase(const QString& path);
 void CreateServerDatabase(const QString& uri);
 
 // Brings the saved queries of a database made by an earlier version up to date (corpsecurity
-// once kept the units without a security row); changes no row. Does nothing when they are up to
+// once kept the units without a security row) and adds the import ledger's tables when missing;
+// changes no row. Does nothing when they are up to
 // date, so any number of programs may call it on one database at once: one of them replaces the
 // query under the write lock, the others find it done. False when another program held the write
 // lock past the busy wait; throws CorvaneError when the query cannot be replaced.

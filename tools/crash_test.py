@@ -53,6 +53,9 @@ def fingerprints(path):
 def check_state(work, names, keys, reference, final):
     db = sqlite3.connect(os.path.join(work, "local", "wenwu.mdb"))
     result = db.execute("PRAGMA integrity_check").fetchone()[0]
+    # The ledger commits with the rows: a project has new rows exactly when a file of it is
+    # entered as imported.
+    entered = {key for (key,) in db.execute("SELECT file_key FROM imp_file WHERE outcome = 'imported'")}
     db.close()
     if result != "ok":
         fail("integrity_check: " + result)
@@ -75,6 +78,10 @@ def check_state(work, names, keys, reference, final):
             if len(got[index]) != count or olds not in (0, count):
                 fail("project %s has %d rows, %d of them old, in %s" % (
                     pid, len(got[index]), olds, "yearly" if index == 2 else "budget"))
+        fresh = all(row[1] != OLD for row in got[2])
+        if fresh != (pid in entered):
+            fail("project %s has %s rows but %s imported ledger entry" % (
+                pid, "new" if fresh else "old", "no" if fresh else "an"))
         if (name in local or final) and got != want:
             fail("%s is in LocalPath but its rows are not the file's: %r" % (name, got))
     if final and len(stored) != len(reference):

@@ -6,6 +6,7 @@
 #include "import/ImportProjectFiles.h"
 #include "import/ImportUnitFiles.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -186,6 +187,79 @@ INSTANTIATE_TEST_SUITE_P(
                       "<c:CorpInfo xmlns:c=\"urn:y\"><c:Basic><c:CorpID>U8</c:CorpID></c:Basic></c:CorpInfo>",
                       "不是单位信息文件:%1\n根元素是 <CorpInfo> (命名空间 urn:y)"}),
     CaseName<WrongKindCase>);
+
+// What the ledger keeps of each file of a batch that meets every outcome. shown: the batch's
+// message for the file (its index among those shown), -1 for none.
+struct LedgerCase
+{
+    const char* file;
+    QByteArray bytes;
+    const char* key;
+    const char* outcome;
+    int shown;
+    bool read; // its size and hash are known
+};
+
+TEST_F(Batch, LedgerHoldsEveryFileWithItsOutcomeAndTheMessagesShown)
+{
+    const LedgerCase cases[] = {
+        {"imported.dw", UnitFile(QStringLiteral("U1")), "U1", "imported", -1, true},
+        {"refused.dw",
+         UnitFile(QStringLiteral("U2"), {{QStringLiteral("Reserve/DepotArea"), QStringLiteral("abc")}}), "U2",
+         "failed", 0, true},
+        {"project.xm", ReportXml::Project("U01", "P09").Bytes(), "", "not of this kind", 1, true},
+        {"broken.dw", "<CorpInfo><Basic>", "", "not loadable", 2, true},
+        {"after.dw", UnitFile(QStringLiteral("U5")), "", "not processed", -1, false},
+    };
+    QStringList names;
+    for (const LedgerCase& c : cases)
+    {
+        Write(QString::fromUtf8(c.file), c.bytes);
+        names.append(QString::fromUtf8(c.file));
+    }
+    const BatchCounts counts = ImportUnits(names);
+    ASSERT_EQ(sink.messages.size(), 4) << sink.messages.join('\n').toStdString();
+
+    const QString batch =
+        temp.Scalar(QStringLiteral("select batch_id from imp_file where file_name = 'imported.dw'"))
+            .toString();
+    for (const LedgerCase& c : cases)
+    {
+        SCOPED_TRACE(c.file);
+        const auto value = [&](const char* column)
+        {
+            return temp.Scalar(QStringLiteral("select %1 from imp_file where batch_id = ? and file_name = ?")
+                                   .arg(QLatin1String(column)),
+                               {batch, QString::fromUtf8(c.file)});
+        };
+        EXPECT_EQ(value("outcome").toString(), QString::fromUtf8(c.outcome));
+        EXPECT_EQ(value("file_key").toString(), QString::fromUtf8(c.key));
+        EXPECT_EQ(value("messages").toString(), c.shown < 0 ? QString() : sink.messages[c.shown]);
+        EXPECT_EQ(value("file_size").isNull() ? -1 : value("file_size").toLongLong(),
+                  c.read ? c.bytes.size() : -1);
+        EXPECT_EQ(value("sha256").toString(),
+                  c.read ? QString::fromLatin1(
+                               QCryptographicHash::hash(c.bytes, QCryptographicHash::Sha256).toHex())
+                         : QString());
+    }
+    const auto batchValue = [&](const char* column)
+    {
+        return temp
+            .Scalar(QStringLiteral("select %1 from imp_batch where batch_id = ?").arg(QLatin1String(column)),
+                    {batch})
+            .toString();
+    };
+    EXPECT_EQ(batchValue("kind"), QStringLiteral("units"));
+    EXPECT_EQ(batchValue("files_listed"), QStringLiteral("5"));
+    EXPECT_EQ(batchValue("imported"), QString::number(counts.imported));
+    EXPECT_EQ(batchValue("failed"), QString::number(counts.failed));
+    EXPECT_EQ(batchValue("unprocessed"), QString::number(counts.unprocessed));
+    EXPECT_EQ(batchValue("database_name"), temp.settings.LocalPath + QStringLiteral("wenwu.mdb"));
+    EXPECT_FALSE(batchValue("ended_at").isEmpty());
+    EXPECT_FALSE(batchValue("os_user").isEmpty());
+    EXPECT_EQ(
+        temp.Scalar(QStringLiteral("select count(*) from imp_file where batch_id = ?"), {batch}).toInt(), 5);
+}
 
 // The database chosen as a report file is never opened outside the engine.
 TEST_F(Batch, TheDatabaseFileIsNotOfTheBatchsKind)

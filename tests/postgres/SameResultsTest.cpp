@@ -67,6 +67,31 @@ TEST_F(SameResults, ImportGivesTheSameRowsAndMessages)
     const QStringList rowsServer = TableContents(server.settings);
     EXPECT_EQ(rowsEmbedded.filter(QRegularExpression("^dat_")).size(), 24 * 4 + 90 * (1 + 1 + 5 + 28) + 1);
     EXPECT_EQ(rowsServer, rowsEmbedded) << Differences(rowsEmbedded, rowsServer);
+
+    // Each engine's ledger enters every file alike, the refused one with its message.
+    const auto ledger = [](const Settings& settings)
+    {
+        std::unique_ptr<Database> db = OpenDatabase(settings);
+        QStringList entries;
+        QSqlQuery& query = db->Execute(QStringLiteral(
+            "SELECT b.kind, f.file_name, f.file_size, f.sha256, f.file_key, f.outcome, f.messages "
+            "FROM imp_file f JOIN imp_batch b ON b.batch_id = f.batch_id"));
+        while (query.next())
+        {
+            QStringList values;
+            for (int i = 0; i < 7; ++i)
+                values.append(query.value(i).toString());
+            entries.append(values.join(QStringLiteral(" | ")));
+        }
+        query.finish();
+        entries.sort();
+        return entries;
+    };
+    const QStringList ledgerEmbedded = ledger(embedded.settings);
+    EXPECT_EQ(ledgerEmbedded.size(), 24 + 91);
+    EXPECT_EQ(ledgerEmbedded.filter(QStringLiteral("| failed | 导入项目U0001_refused信息失败:")).size(), 1);
+    EXPECT_EQ(ledger(server.settings), ledgerEmbedded)
+        << Differences(ledgerEmbedded, ledger(server.settings));
 }
 
 TEST_F(SameResults, ReportsWriteTheSameCells)

@@ -124,7 +124,9 @@ TEST(Store, OpeningAnOldDatabaseReplacesItsSecurityQueryOnceAndKeepsTheRows)
             "insert into dat_corp_security (corpid, corparea) values ('U1', 5);\n"
             "drop view corpsecurity;\n"
             "create view corpsecurity as select c.corpid, c.class, c.type, s.corparea "
-            "from dat_corp_info c left join dat_corp_security s on s.corpid = c.corpid;\n"));
+            "from dat_corp_info c left join dat_corp_security s on s.corpid = c.corpid;\n"
+            "drop table imp_file;\n"
+            "drop table imp_batch;\n"));
     }
     const QString rows = temp.Snapshot();
     // Programs opening the old database at once: one replaces the query, the others find it done.
@@ -153,6 +155,12 @@ TEST(Store, OpeningAnOldDatabaseReplacesItsSecurityQueryOnceAndKeepsTheRows)
                                                           "'corpsecurity'"))
                                    .toString();
     EXPECT_FALSE(definition.contains(QStringLiteral("left join"), Qt::CaseInsensitive));
+    // The import ledger of later versions is added.
+    EXPECT_EQ(
+        temp.Scalar(QStringLiteral("select count(*) from sqlite_master where type = 'table' and name in "
+                                   "('imp_batch', 'imp_file')"))
+            .toInt(),
+        2);
     EXPECT_EQ(temp.Snapshot(), rows);
     temp.Open(); // up to date: opened as it is
     EXPECT_EQ(temp.Scalar(QStringLiteral("select sql from sqlite_master where name = 'corpsecurity'")),

@@ -50,7 +50,8 @@ QString TempDatabase::Snapshot() const
     auto db = Open();
     QStringList tables;
     QSqlQuery& names =
-        db->Execute(QStringLiteral("select name from sqlite_master where type = 'table' order by name"));
+        db->Execute(QStringLiteral("select name from sqlite_master where type = 'table' and name not like "
+                                   "'imp\\_%' escape '\\' order by name"));
     while (names.next())
         tables.append(names.value(0).toString());
     names.finish();

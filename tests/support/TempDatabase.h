@@ -25,8 +25,8 @@ public:
     std::unique_ptr<Database> Open() const { return OpenDatabase(settings); }
     // A single value of a query with bound values, for assertions.
     QVariant Scalar(const QString& sql, const QVariantList& values = {}) const;
-    // Every row of every table as text, in a stable order: equal before and after a run that
-    // must leave the database as it was.
+    // Every row of every table but the import ledger's as text, in a stable order: equal before
+    // and after a run that must leave the data as it was.
     QString Snapshot() const;
     // Writes a file with the given bytes, creating folders as needed; returns its path.
     QString WriteFile(const QString& relativePath, const QByteArray& bytes) const;
