@@ -2,9 +2,8 @@
 
 #include "services/BackgroundThread.h"
 
-#include <QCryptographicHash>
-
 #include <libxml/parser.h>
+#include <openssl/sha.h>
 
 #include <algorithm>
 #include <new>
@@ -237,7 +236,10 @@ void DocumentPrefetcher::LoadAll(int loader)
                 [&](const QByteArray& content)
                 {
                     loaded.size = content.size();
-                    loaded.sha256 = QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
+                    unsigned char digest[SHA256_DIGEST_LENGTH];
+                    SHA256(reinterpret_cast<const unsigned char*>(content.constData()),
+                           size_t(content.size()), digest);
+                    loaded.sha256 = QByteArray(reinterpret_cast<const char*>(digest), sizeof digest).toHex();
                 });
             loaded.error = GetXmlError();
             loaded.document.PrepareLookups();

@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang-format
   qt6-base-dev libqt6sql6-sqlite libsqlite3-dev qt6-qpa-plugins qt6-translations-l10n
-  libxml2-dev libgsf-1-dev libmimalloc-dev
+  libxml2-dev libgsf-1-dev libmimalloc-dev libssl-dev
   libgtest-dev googletest
   python3 python3-xlrd gnumeric python3-xlwt time sqlite3
   libreoffice-calc-nogui
