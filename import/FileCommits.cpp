@@ -53,7 +53,10 @@ void BatchOutcome::StopBusy()
 
 void HeldMessages::Deliver()
 {
-    for (const QString& text : std::as_const(m_texts))
-        m_sink.Show(text);
-    m_texts.clear();
+    for (const LedgerMessage& message : std::as_const(m_messages))
+        if (message.detail.element.isEmpty())
+            m_sink.Show(message.text);
+        else
+            m_sink.ShowAbout(message.text, message.detail);
+    m_messages.clear();
 }

@@ -53,14 +53,18 @@ class HeldMessages : public MessageSink
 {
 public:
     explicit HeldMessages(MessageSink& sink) : m_sink(sink) {}
-    void Show(const QString& text) override { m_texts.append(text); }
+    void Show(const QString& text) override { m_messages.append({text, {}}); }
+    void ShowAbout(const QString& text, const MessageDetail& detail) override
+    {
+        m_messages.append({text, detail});
+    }
     void Progress(const QString& step, int done, int total) override { m_sink.Progress(step, done, total); }
     void Deliver();
-    const QStringList& Texts() const { return m_texts; }
+    const LedgerMessages& Messages() const { return m_messages; }
 
 private:
     MessageSink& m_sink;
-    QStringList m_texts;
+    LedgerMessages m_messages;
 };
 
 // How the rows of a batch's files are committed: the embedded engine commits files in groups
@@ -89,10 +93,17 @@ protected:
         return ok && !(m_kind.KeyRequired() && key.isEmpty());
     }
     // The file's ledger entry, written with its rows.
-    void WriteEntry(const QString& name, const QString& key, bool imported, const HeldMessages& held)
+    void WriteEntry(const QString& name, const XmlNode& root, const QString& key, bool imported,
+                    const HeldMessages& held)
     {
-        m_outcome.ledger.Write(
-            m_db, {name, key, imported ? LedgerOutcome::kImported : LedgerOutcome::kFailed, held.Texts()});
+        m_outcome.ledger.Write(m_db, Entry(name, root, key, imported, held.Messages()));
+    }
+    ImportLedger::Entry Entry(const QString& name, const XmlNode& root, const QString& key, bool imported,
+                              const LedgerMessages& messages) const
+    {
+        const auto [unitId, unitName] = m_kind.UnitOf(root);
+        return {name,     key,    imported ? LedgerOutcome::kImported : LedgerOutcome::kFailed,
+                messages, unitId, unitName};
     }
 
     Database& m_db;

@@ -28,7 +28,7 @@ bool GroupedCommits::Import(const QString& name, const XmlNode& root, const QStr
         // What the sections wrote is kept even when a later one failed.
         ok = m_kind.ImportDocument(m_db, root, key, held);
         if (!m_db.Unusable())
-            WriteEntry(name, key, Imported(ok, key), held);
+            WriteEntry(name, root, key, Imported(ok, key), held);
         if (!m_db.Unusable())
             file.Release();
     }
@@ -43,7 +43,7 @@ bool GroupedCommits::Import(const QString& name, const XmlNode& root, const QStr
         m_outcome.StopForDatabase(name, m_db.LastFailure());
         return false;
     }
-    m_group.append({name, key, Imported(ok, key), held.Texts()});
+    m_group.append({name, Entry(name, root, key, Imported(ok, key), held.Messages())});
     held.Deliver();
     if (m_group.size() >= kGroupFiles || m_groupTimer.elapsed() >= kGroupMilliseconds ||
         !m_db.InTransaction())
@@ -104,13 +104,17 @@ void GroupedCommits::Commit()
             // The entry went with the rows; the file is entered again as failed.
             const QString text = QStringLiteral("保存") + file.name + QStringLiteral("的数据失败:") + failure;
             m_outcome.sink.Show(text);
-            m_outcome.ledger.Later(
-                {file.name, file.key, LedgerOutcome::kFailed, file.messages + QStringList{text}});
+            ImportLedger::Entry entry = file.entry;
+            entry.outcome = LedgerOutcome::kFailed;
+            entry.messages.append({text, {}});
+            m_outcome.ledger.Later(entry);
         }
-        m_outcome.Settle(file.name, failure.isEmpty() && file.imported);
+        m_outcome.Settle(file.name, failure.isEmpty() && file.entry.outcome == LedgerOutcome::kImported);
     }
     if (failure.isEmpty())
         m_outcome.ledger.Committed();
+    else
+        m_outcome.ledger.Discard();
     m_group.clear();
     m_outcome.StartMoves();
     if (failure.isEmpty())

@@ -30,9 +30,7 @@ private:
     struct Pending
     {
         QString name;
-        QString key;
-        bool imported;
-        QStringList messages; // as shown, for the ledger should the commit fail
+        ImportLedger::Entry entry; // as written, for the ledger should the commit fail
     };
     QVector<Pending> m_group;
     QElapsedTimer m_groupTimer;

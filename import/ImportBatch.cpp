@@ -94,14 +94,14 @@ void ShowSkippedFiles(const QString& folder, const QStringList& ownFiles, const 
         const QString text = QStringLiteral("不是") + DescribeRoot(kind.RootName()) + QStringLiteral(":") +
                              folder + own + QStringLiteral("\n这是本程序的数据库文件");
         sink.Show(text);
-        ledger.Later({own, QString(), LedgerOutcome::kWrongKind, {text}});
+        ledger.Later({own, QString(), LedgerOutcome::kWrongKind, {{text, {}}}, {}, {}});
     }
     for (const UnreadableFile& entry : files.unreadable)
     {
         const QString text =
             QStringLiteral("无法打开指定文件") + folder + entry.name + QLatin1Char('\n') + entry.reason;
         sink.Show(text);
-        ledger.Later({entry.name, QString(), LedgerOutcome::kUnloadable, {text}});
+        ledger.Later({entry.name, QString(), LedgerOutcome::kUnloadable, {{text, {}}}, {}, {}});
     }
 }
 
@@ -121,28 +121,26 @@ std::unique_ptr<FileCommits> NewFileCommits(Database& db, const BatchKind& kind,
     return std::make_unique<OneFileTransactions>(db, kind, outcome);
 }
 
-// The closing message: both counts, the files left unprocessed (set in counts), a cancel, and the
-// files that could not be moved, once the moves have ended.
-QString SummaryText(const QString& title, int listed, int skipped, BatchOutcome& outcome)
+// The closing message: both counts, the files left unprocessed, a cancel, the files that could not
+// be moved and the messages not shown one by one.
+QString SummaryText(const QString& title, const BatchOutcome& outcome, const MoveQueue::Result& moved,
+                    int unshown)
 {
-    BatchCounts& counts = outcome.counts;
+    const BatchCounts& counts = outcome.counts;
     QString summary = title + QStringLiteral("\n倒入成功") + QString::number(counts.imported) +
                       QStringLiteral("个文件\n倒入失败") + QString::number(counts.failed) +
                       QStringLiteral("个文件");
-    counts.unprocessed = listed - (counts.imported + counts.failed - skipped);
     if (counts.unprocessed > 0)
         summary +=
             QStringLiteral("\n未处理") + QString::number(counts.unprocessed) + QStringLiteral("个文件");
     if (counts.cancelled)
         summary += QStringLiteral("\n操作已取消");
-    if (outcome.mover)
-    {
-        const MoveQueue::Result moved = outcome.mover->Finish();
-        if (!moved.unmoved.isEmpty())
-            summary += UnmovedFilesText(moved.unmoved, moved.firstReason, outcome.settings.LocalPath);
-        if (!moved.gone.isEmpty())
-            summary += GoneFilesText(moved.gone, outcome.folder);
-    }
+    if (!moved.unmoved.isEmpty())
+        summary += UnmovedFilesText(moved.unmoved, moved.firstReason, outcome.settings.LocalPath);
+    if (!moved.gone.isEmpty())
+        summary += GoneFilesText(moved.gone, outcome.folder);
+    if (unshown > 0)
+        summary += QStringLiteral("\n另有") + QString::number(unshown) + QStringLiteral("条消息未逐个提示");
     return summary;
 }
 } // namespace
@@ -165,6 +163,8 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
     BatchOutcome outcome(folder, settings, sink, LedgerKind(kind), int(names.size()) + skipped);
     std::unique_ptr<FileCommits> commits = NewFileCommits(*db, kind, outcome);
     kind.LoadDictionaries(*db, sink);
+    const auto [keyTable, keyColumn] = kind.KeyColumn();
+    outcome.ledger.LoadHistory(*db, keyTable, keyColumn);
     // Counted before the list's own files, which all count one way or the other unless the batch stops.
     ShowSkippedFiles(folder, ownFiles, files, kind, sink, outcome.ledger);
     outcome.counts.failed = skipped;
@@ -183,7 +183,7 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
         outcome.ledger.Describe(name, loaded.size, loaded.sha256);
         if (!loaded.error.isEmpty())
         {
-            outcome.ledger.Later({name, QString(), LedgerOutcome::kUnloadable, {loaded.error}});
+            outcome.ledger.Later({name, QString(), LedgerOutcome::kUnloadable, {{loaded.error, {}}}, {}, {}});
             outcome.Stop(loaded.error);
             break;
         }
@@ -194,7 +194,7 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
         {
             const QString text = WrongKindMessage(folder + name, kind.RootName(), rootName, rootNamespace);
             sink.Show(text);
-            outcome.ledger.Later({name, QString(), LedgerOutcome::kWrongKind, {text}});
+            outcome.ledger.Later({name, QString(), LedgerOutcome::kWrongKind, {{text, {}}}, {}, {}});
             ++outcome.counts.failed;
             continue;
         }
@@ -204,12 +204,14 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
     }
     // Also after a stop: the files of the group so far are whole, and their rows are kept.
     commits->Finish();
-    BatchCounts ended = outcome.counts;
-    ended.unprocessed = total - (ended.imported + ended.failed - skipped);
-    outcome.ledger.Finish(*db, names, ended);
+    outcome.counts.unprocessed = total - (outcome.counts.imported + outcome.counts.failed - skipped);
+    const MoveQueue::Result moved = outcome.mover ? outcome.mover->Finish() : MoveQueue::Result{};
+    outcome.ledger.NotMoved(moved.unmoved);
+    outcome.ledger.Finish(*db, names, outcome.counts, sink.Unshown());
+    outcome.counts.batchId = outcome.ledger.Id();
     commits.reset();
     db.reset();
     sink.Progress(QString(), total, total);
-    sink.Show(SummaryText(kind.SummaryTitle(), total, skipped, outcome));
+    sink.Show(SummaryText(kind.SummaryTitle(), outcome, moved, sink.Unshown()));
     return outcome.counts;
 }

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <span>
+#include <utility>
 
 class Database;
 class MessageSink;
@@ -27,6 +28,10 @@ public:
     virtual void LoadDictionaries(Database& db, MessageSink& sink) = 0;
     // The document's identifier (UnitId, ProjectKey).
     virtual QString ReadKey(const XmlNode& root) const = 0;
+    // The reporting unit a document names: its id and, where the document gives it, its name.
+    virtual std::pair<QString, QString> UnitOf(const XmlNode& root) const = 0;
+    // The table and column that hold the kind's keys.
+    virtual std::pair<QString, QString> KeyColumn() const = 0;
     // The absolute paths ReadKey and the sections read, handed to the loaders at the start so
     // that each document's texts are looked up on its loading thread.
     virtual QStringList Paths() const = 0;
@@ -84,6 +89,8 @@ struct BatchCounts
     bool cancelled = false;
     // Files of the list the batch never looked at because it stopped early.
     int unprocessed = 0;
+    // The batch's entry in the import ledger.
+    QString batchId;
 };
 
 // Imports the files of the list one by one: on the embedded database committed in groups of files

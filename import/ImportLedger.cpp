@@ -30,6 +30,11 @@ QString OperatingUser()
 #endif
     return qEnvironmentVariable("USERNAME", qEnvironmentVariable("USER"));
 }
+
+QVariant NullIfEmpty(const QString& text)
+{
+    return text.isEmpty() ? QVariant() : QVariant(text);
+}
 } // namespace
 
 ImportLedger::ImportLedger(const QString& kind, int listed)
@@ -38,9 +43,62 @@ ImportLedger::ImportLedger(const QString& kind, int listed)
 {
 }
 
+void ImportLedger::LoadHistory(Database& db, const QString& keyTable, const QString& keyColumn)
+{
+    QSqlQuery& keys = db.Execute(QStringLiteral("SELECT %1 FROM %2").arg(keyColumn, keyTable));
+    while (keys.next())
+        m_keys.insert(keys.value(0).toString());
+    keys.finish();
+    // Later batches and later files of a batch overwrite earlier ones.
+    QSqlQuery& content = db.Execute(
+        QStringLiteral(
+            "SELECT f.file_key, f.sha256 FROM imp_file f JOIN imp_batch b ON b.batch_id = f.batch_id "
+            "WHERE b.kind = ? AND f.outcome IN (?, ?) AND f.sha256 IS NOT NULL "
+            "ORDER BY b.started_at, f.file_no"),
+        {m_kind, LedgerOutcome::kImported, LedgerOutcome::kNotMoved});
+    while (content.next())
+        m_lastContent.insert(content.value(0).toString(), content.value(1).toByteArray());
+    content.finish();
+}
+
 void ImportLedger::Describe(const QString& name, qint64 size, const QByteArray& sha256)
 {
+    Number(name);
     m_facts.insert(name, Facts{size, sha256});
+}
+
+int ImportLedger::Number(const QString& name)
+{
+    const auto found = m_numbers.constFind(name);
+    if (found != m_numbers.constEnd())
+        return *found;
+    const int number = int(m_numbers.size()) + 1;
+    m_numbers.insert(name, number);
+    return number;
+}
+
+// An imported file's content against what its key held before it, in the database or earlier in
+// the transaction in hand.
+QString ImportLedger::Change(const QString& key, const QByteArray& sha256)
+{
+    const auto earlier = m_uncommitted.constFind(key);
+    const bool known = earlier != m_uncommitted.constEnd() || m_keys.contains(key);
+    const QByteArray last = earlier != m_uncommitted.constEnd() ? *earlier : m_lastContent.value(key);
+    m_uncommitted.insert(key, sha256);
+    if (!sha256.isEmpty() && last == sha256)
+        return LedgerChange::kUnchanged;
+    return known ? LedgerChange::kUpdated : LedgerChange::kNew;
+}
+
+void ImportLedger::Committed()
+{
+    m_batchStored = true;
+    for (auto file = m_uncommitted.constBegin(); file != m_uncommitted.constEnd(); ++file)
+    {
+        m_keys.insert(file.key());
+        m_lastContent.insert(file.key(), file.value());
+    }
+    m_uncommitted.clear();
 }
 
 // Until a commit holds it, every transaction that writes an entry carries the batch row too.
@@ -48,43 +106,55 @@ void ImportLedger::WriteBatch(Database& db)
 {
     if (m_batchStored)
         return;
-    db.Execute(QStringLiteral("INSERT INTO imp_batch (batch_id, kind, started_at, os_user, host, "
-                              "program_version, database_name, files_listed) VALUES (?, ?, ?, ?, ?, ?, ?, ?) "
-                              "ON CONFLICT (batch_id) DO NOTHING"),
+    const QString databaseUser = db.Kind() == Engine::PostgreSQL ? db.Connection().userName() : QString();
+    db.Execute(QStringLiteral("INSERT INTO imp_batch (batch_id, kind, started_at, os_user, host, db_user, "
+                              "program_version, database_name, files_listed) "
+                              "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (batch_id) DO NOTHING"),
                {m_id, m_kind, m_started, OperatingUser(), QSysInfo::machineHostName(),
-                QStringLiteral(CORVANE_VERSION), db.Connection().databaseName(), m_listed})
+                NullIfEmpty(databaseUser), QStringLiteral(CORVANE_VERSION), db.Connection().databaseName(),
+                m_listed})
         .finish();
 }
 
 void ImportLedger::Insert(Database& db, const Entry& entry)
 {
     const Facts facts = m_facts.value(entry.name);
-    // An empty join is a null string, which the driver would bind as NULL.
-    const QString messages =
-        entry.messages.isEmpty() ? QStringLiteral("") : entry.messages.join(QLatin1Char('\n'));
+    const int number = Number(entry.name);
+    const bool imported = entry.outcome == LedgerOutcome::kImported;
     db.Execute(
-          QStringLiteral("INSERT INTO imp_file (batch_id, file_name, file_size, sha256, file_key, outcome, "
-                         "messages) VALUES (?, ?, ?, ?, ?, ?, ?)"),
-          {m_id, entry.name, facts.size < 0 ? QVariant() : QVariant(facts.size),
+          QStringLiteral("INSERT INTO imp_file (batch_id, file_no, file_name, file_size, sha256, file_key, "
+                         "unit_id, unit_name, outcome, change) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+          {m_id, number, entry.name, facts.size < 0 ? QVariant() : QVariant(facts.size),
            facts.sha256.isEmpty() ? QVariant() : QVariant(QString::fromLatin1(facts.sha256)),
-           entry.key.isEmpty() ? QVariant() : QVariant(entry.key), entry.outcome, messages})
+           NullIfEmpty(entry.key), NullIfEmpty(entry.unitId), NullIfEmpty(entry.unitName), entry.outcome,
+           imported && !entry.key.isEmpty() ? QVariant(Change(entry.key, facts.sha256)) : QVariant()})
         .finish();
+    int position = 0;
+    for (const LedgerMessage& message : entry.messages)
+        db.Execute(
+              QStringLiteral("INSERT INTO imp_message (batch_id, file_no, message_no, text, element, value) "
+                             "VALUES (?, ?, ?, ?, ?, ?)"),
+              {m_id, number, ++position, message.text, NullIfEmpty(message.detail.element),
+               message.detail.element.isEmpty() ? QVariant() : QVariant(message.detail.value)})
+            .finish();
 }
 
 void ImportLedger::Write(Database& db, const Entry& entry)
 {
     WriteBatch(db);
     Insert(db, entry);
-    m_entered.insert(entry.name, true);
+    m_entered.insert(entry.name);
 }
 
 void ImportLedger::Later(const Entry& entry)
 {
+    Number(entry.name);
     m_later.append(entry);
-    m_entered.insert(entry.name, true);
+    m_entered.insert(entry.name);
 }
 
-void ImportLedger::Finish(Database& db, const QStringList& names, const BatchCounts& counts) noexcept
+void ImportLedger::Finish(Database& db, const QStringList& names, const BatchCounts& counts,
+                          int notShown) noexcept
 {
     try
     {
@@ -92,15 +162,32 @@ void ImportLedger::Finish(Database& db, const QStringList& names, const BatchCou
             return;
         for (const QString& name : names)
             if (!m_entered.contains(name))
-                m_later.append({name, QString(), LedgerOutcome::kUnprocessed, {}});
+                m_later.append({name, QString(), LedgerOutcome::kUnprocessed, {}, {}, {}});
         Transaction transaction(db);
         WriteBatch(db);
         for (const Entry& entry : std::as_const(m_later))
             Insert(db, entry);
+        // In chunks: each statement reads the whole unindexed table once.
+        for (qsizetype first = 0; first < m_notMoved.size(); first += 500)
+        {
+            QVariantList values{LedgerOutcome::kNotMoved, m_id};
+            QStringList marks;
+            for (const QString& name : m_notMoved.mid(first, 500))
+            {
+                values.append(Number(name));
+                marks.append(QStringLiteral("?"));
+            }
+            db.Execute(
+                  QStringLiteral("UPDATE imp_file SET outcome = ? WHERE batch_id = ? AND file_no IN (%1)")
+                      .arg(marks.join(QLatin1Char(','))),
+                  values)
+                .finish();
+        }
         db.Execute(
-              QStringLiteral("UPDATE imp_batch SET ended_at = ?, imported = ?, failed = ?, unprocessed = ? "
-                             "WHERE batch_id = ?"),
-              {Now(), counts.imported, counts.failed, counts.unprocessed, m_id})
+              QStringLiteral("UPDATE imp_batch SET ended_at = ?, imported = ?, failed = ?, unprocessed = ?, "
+                             "not_moved = ?, not_shown = ? WHERE batch_id = ?"),
+              {Now(), counts.imported, counts.failed, counts.unprocessed, int(m_notMoved.size()), notShown,
+               m_id})
             .finish();
         transaction.Commit();
     }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "services/MessageSink.h"
+
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -12,16 +15,33 @@ struct BatchCounts;
 namespace LedgerOutcome
 {
 inline const QString kImported = QStringLiteral("imported");
+inline const QString kNotMoved = QStringLiteral("imported, not moved");
 inline const QString kFailed = QStringLiteral("failed");
 inline const QString kUnprocessed = QStringLiteral("not processed");
 inline const QString kWrongKind = QStringLiteral("not of this kind");
 inline const QString kUnloadable = QStringLiteral("not loadable");
 } // namespace LedgerOutcome
 
-// The batch's record in the database (imp_batch, imp_file). A file whose rows are written has its
-// entry written in the same transaction (Write), so that a kill leaves both or neither; the batch
-// row goes with the first such transaction and is completed, with the entries of the files that
-// wrote no rows (Later), by Finish.
+// What an imported file did to its key's rows (imp_file.change).
+namespace LedgerChange
+{
+inline const QString kNew = QStringLiteral("new");
+inline const QString kUpdated = QStringLiteral("updated");
+inline const QString kUnchanged = QStringLiteral("unchanged");
+} // namespace LedgerChange
+
+// One message shown for a file, with the element and value it is about when there is one.
+struct LedgerMessage
+{
+    QString text;
+    MessageDetail detail;
+};
+using LedgerMessages = QVector<LedgerMessage>;
+
+// The batch's record in the database (imp_batch, imp_file, imp_message). A file whose rows are
+// written has its entry written in the same transaction (Write), so that a kill leaves both or
+// neither; the batch row goes with the first such transaction and is completed, with the entries
+// of the files that wrote no rows (Later), by Finish.
 class ImportLedger
 {
 public:
@@ -33,26 +53,39 @@ public:
         QString name;
         QString key;
         QString outcome;
-        QStringList messages;
+        LedgerMessages messages;
+        QString unitId;
+        QString unitName; // where the file names its unit
     };
+    // What the database holds already, for telling new keys from updated and unchanged ones:
+    // the keys of keyTable.keyColumn and the content last imported for each key. Throws
+    // CorvaneError.
+    void LoadHistory(Database& db, const QString& keyTable, const QString& keyColumn);
     // The size and hash of a file as its loader read it, for its entry.
     void Describe(const QString& name, qint64 size, const QByteArray& sha256);
     // Inside the transaction that holds the file's rows. Throws CorvaneError.
     void Write(Database& db, const Entry& entry);
     // The transactions so far are committed: the batch row is among them.
-    void Committed() { m_batchStored = true; }
+    void Committed();
+    // The transaction in hand was undone: its entries are not in the database.
+    void Discard() { m_uncommitted.clear(); }
     // A file whose entry is written at the end of the batch, or again after its commit failed.
     void Later(const Entry& entry);
-    // Stores the batch's end and counts and the entries left to write, in a transaction of its
-    // own, plus every file of names without an entry as not processed. A failure here changes
-    // nothing the batch did and shows nothing: the batch's own messages already told it.
-    void Finish(Database& db, const QStringList& names, const BatchCounts& counts) noexcept;
+    // Imported files that stayed in the import folder.
+    void NotMoved(const QStringList& names) { m_notMoved += names; }
+    // Stores the batch's end and counts, the entries left to write, every file of names without
+    // an entry as not processed, and the files not moved, in a transaction of its own. notShown:
+    // messages the operator chose not to see one by one. A failure here changes nothing the batch
+    // did and shows nothing: the batch's own messages already told it.
+    void Finish(Database& db, const QStringList& names, const BatchCounts& counts, int notShown) noexcept;
 
     const QString& Id() const { return m_id; }
 
 private:
     void WriteBatch(Database& db);
     void Insert(Database& db, const Entry& entry);
+    int Number(const QString& name);
+    QString Change(const QString& key, const QByteArray& sha256);
 
     struct Facts
     {
@@ -63,8 +96,13 @@ private:
     const QString m_kind;
     const QString m_started;
     const int m_listed;
-    bool m_batchStored = false; // by a committed transaction
+    bool m_batchStored = false;    // by a committed transaction
+    QHash<QString, int> m_numbers; // files in the order the batch met them
     QHash<QString, Facts> m_facts;
-    QHash<QString, bool> m_entered; // files with an entry written or to write
+    QSet<QString> m_entered; // files with an entry written or to write
     QVector<Entry> m_later;
+    QStringList m_notMoved;
+    QSet<QString> m_keys;                     // in the database
+    QHash<QString, QByteArray> m_lastContent; // key -> hash of its last imported file
+    QHash<QString, QByteArray> m_uncommitted; // the same of the transaction in hand
 };

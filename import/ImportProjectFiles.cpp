@@ -27,6 +27,15 @@ public:
         m_dictionaries = LoadProjectDictionaries(db, sink);
     }
     QString ReadKey(const XmlNode& root) const override { return ProjectKey(root); }
+    // A project file names its unit by id only.
+    std::pair<QString, QString> UnitOf(const XmlNode& root) const override
+    {
+        return {GetNodeText(root, kCorpIdPath), QString()};
+    }
+    std::pair<QString, QString> KeyColumn() const override
+    {
+        return {QStringLiteral("dat_project_info"), QStringLiteral("projectid")};
+    }
     QStringList Paths() const override { return QStringList{kCorpIdPath, kProjectIdPath} + SectionPaths(); }
 };
 } // namespace

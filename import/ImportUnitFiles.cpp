@@ -15,6 +15,7 @@ std::span<const SectionedKind<UnitDictionaries>::Section> SectionedKind<UnitDict
 namespace
 {
 const QString kCorpIdPath = QStringLiteral("//CorpInfo/Basic/CorpID");
+const QString kCorpNamePath = QStringLiteral("//CorpInfo/Basic/Name");
 
 class UnitBatch : public SectionedKind<UnitDictionaries>
 {
@@ -27,7 +28,15 @@ public:
         m_dictionaries = LoadUnitDictionaries(db, sink);
     }
     QString ReadKey(const XmlNode& root) const override { return GetNodeText(root, kCorpIdPath); }
-    QStringList Paths() const override { return QStringList{kCorpIdPath} + SectionPaths(); }
+    std::pair<QString, QString> UnitOf(const XmlNode& root) const override
+    {
+        return {GetNodeText(root, kCorpIdPath), GetNodeText(root, kCorpNamePath)};
+    }
+    std::pair<QString, QString> KeyColumn() const override
+    {
+        return {QStringLiteral("dat_corp_info"), QStringLiteral("corpid")};
+    }
+    QStringList Paths() const override { return QStringList{kCorpIdPath, kCorpNamePath} + SectionPaths(); }
 };
 } // namespace
 

@@ -17,7 +17,7 @@ bool OneFileTransactions::Import(const QString& name, const XmlNode& root, const
     bool ok = false;
     bool busy = false;
     bool committed = false;
-    QStringList shown;
+    LedgerMessages shown;
     for (int attempt = 1;; ++attempt)
     {
         HeldMessages held(m_outcome.sink);
@@ -33,7 +33,7 @@ bool OneFileTransactions::Import(const QString& name, const XmlNode& root, const
             Transaction transaction(m_db, Transaction::AlreadyBegun);
             m_db.LockKey(key);
             ok = m_kind.ImportDocument(m_db, root, key, held);
-            WriteEntry(name, key, Imported(ok, key), held);
+            WriteEntry(name, root, key, Imported(ok, key), held);
             try
             {
                 transaction.Commit();
@@ -52,12 +52,14 @@ bool OneFileTransactions::Import(const QString& name, const XmlNode& root, const
         }
         if (m_db.ConnectionLost() || m_db.Unusable())
             break;
+        if (!committed)
+            m_outcome.ledger.Discard();
         if (!ok && m_db.ConflictFailed() && attempt < kMaxAttempts)
         {
             QThread::msleep(unsigned(attempt * 20));
             continue;
         }
-        shown = held.Texts();
+        shown = held.Messages();
         held.Deliver();
         break;
     }
@@ -82,7 +84,7 @@ bool OneFileTransactions::Import(const QString& name, const XmlNode& root, const
     if (committed)
         m_outcome.ledger.Committed();
     else
-        m_outcome.ledger.Later({name, key, LedgerOutcome::kFailed, shown});
+        m_outcome.ledger.Later(Entry(name, root, key, false, shown));
     m_outcome.Settle(name, Imported(ok, key));
     m_outcome.StartMoves();
     return true;

@@ -66,8 +66,10 @@ bool HasOutdatedViews(Database& db)
 bool HasLedger(Database& db)
 {
     const QStringList tables = db.Connection().tables(QSql::Tables);
-    return tables.contains(QStringLiteral("imp_batch"), Qt::CaseInsensitive) &&
-           tables.contains(QStringLiteral("imp_file"), Qt::CaseInsensitive);
+    for (const char* table : {"imp_batch", "imp_file", "imp_message"})
+        if (!tables.contains(QLatin1String(table), Qt::CaseInsensitive))
+            return false;
+    return true;
 }
 
 // What an earlier version lacks, under the caller's write lock; the ledger's script creates only

@@ -5,6 +5,7 @@
 #include "UnitFileText.h"
 #include "import/ImportProjectFiles.h"
 #include "import/ImportUnitFiles.h"
+#include "import/LedgerRecords.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -196,20 +197,30 @@ struct LedgerCase
     QByteArray bytes;
     const char* key;
     const char* outcome;
+    const char* change;
     int shown;
     bool read; // its size and hash are known
 };
 
 TEST_F(Batch, LedgerHoldsEveryFileWithItsOutcomeAndTheMessagesShown)
 {
+    // Imported before: U1 as it is now, U3 with other content.
+    Write(QStringLiteral("U1.dw"), UnitFile(QStringLiteral("U1")));
+    Write(QStringLiteral("U3.dw"),
+          UnitFile(QStringLiteral("U3"), {{QStringLiteral("Basic/Name"), QStringLiteral("旧")}}));
+    ImportUnits({QStringLiteral("U1.dw"), QStringLiteral("U3.dw")});
+    sink.messages.clear();
+
     const LedgerCase cases[] = {
-        {"imported.dw", UnitFile(QStringLiteral("U1")), "U1", "imported", -1, true},
+        {"new.dw", UnitFile(QStringLiteral("U4")), "U4", "imported", "new", -1, true},
+        {"same.dw", UnitFile(QStringLiteral("U1")), "U1", "imported", "unchanged", -1, true},
+        {"changed.dw", UnitFile(QStringLiteral("U3")), "U3", "imported", "updated", -1, true},
         {"refused.dw",
          UnitFile(QStringLiteral("U2"), {{QStringLiteral("Reserve/DepotArea"), QStringLiteral("abc")}}), "U2",
-         "failed", 0, true},
-        {"project.xm", ReportXml::Project("U01", "P09").Bytes(), "", "not of this kind", 1, true},
-        {"broken.dw", "<CorpInfo><Basic>", "", "not loadable", 2, true},
-        {"after.dw", UnitFile(QStringLiteral("U5")), "", "not processed", -1, false},
+         "failed", "", 0, true},
+        {"project.xm", ReportXml::Project("U01", "P09").Bytes(), "", "not of this kind", "", 1, true},
+        {"broken.dw", "<CorpInfo><Basic>", "", "not loadable", "", 2, true},
+        {"after.dw", UnitFile(QStringLiteral("U5")), "", "not processed", "", -1, false},
     };
     QStringList names;
     for (const LedgerCase& c : cases)
@@ -220,45 +231,40 @@ TEST_F(Batch, LedgerHoldsEveryFileWithItsOutcomeAndTheMessagesShown)
     const BatchCounts counts = ImportUnits(names);
     ASSERT_EQ(sink.messages.size(), 4) << sink.messages.join('\n').toStdString();
 
-    const QString batch =
-        temp.Scalar(QStringLiteral("select batch_id from imp_file where file_name = 'imported.dw'"))
-            .toString();
-    for (const LedgerCase& c : cases)
+    auto db = temp.Open();
+    const std::optional<LedgerBatch> batch = FindBatch(*db, counts.batchId.left(8));
+    ASSERT_TRUE(batch);
+    const QVector<LedgerFile> files = BatchFiles(*db, batch->id);
+    ASSERT_EQ(files.size(), std::size(cases));
+    for (qsizetype i = 0; i < files.size(); ++i)
     {
+        const LedgerCase& c = cases[i];
+        const LedgerFile& file = files[i];
         SCOPED_TRACE(c.file);
-        const auto value = [&](const char* column)
-        {
-            return temp.Scalar(QStringLiteral("select %1 from imp_file where batch_id = ? and file_name = ?")
-                                   .arg(QLatin1String(column)),
-                               {batch, QString::fromUtf8(c.file)});
-        };
-        EXPECT_EQ(value("outcome").toString(), QString::fromUtf8(c.outcome));
-        EXPECT_EQ(value("file_key").toString(), QString::fromUtf8(c.key));
-        EXPECT_EQ(value("messages").toString(), c.shown < 0 ? QString() : sink.messages[c.shown]);
-        EXPECT_EQ(value("file_size").isNull() ? -1 : value("file_size").toLongLong(),
-                  c.read ? c.bytes.size() : -1);
-        EXPECT_EQ(value("sha256").toString(),
+        EXPECT_EQ(file.name, QString::fromUtf8(c.file));
+        EXPECT_EQ(file.outcome, QString::fromUtf8(c.outcome));
+        EXPECT_EQ(file.change, QString::fromUtf8(c.change));
+        EXPECT_EQ(file.key, QString::fromUtf8(c.key));
+        EXPECT_EQ(file.unitId, QString::fromUtf8(c.key));
+        EXPECT_EQ(ReasonText(file), c.shown < 0 ? OutcomeText(file.outcome) : sink.messages[c.shown]);
+        EXPECT_EQ(file.messages.size(), c.shown < 0 ? 0 : 1);
+        EXPECT_EQ(file.size, c.read ? c.bytes.size() : -1);
+        EXPECT_EQ(file.sha256,
                   c.read ? QString::fromLatin1(
                                QCryptographicHash::hash(c.bytes, QCryptographicHash::Sha256).toHex())
                          : QString());
     }
-    const auto batchValue = [&](const char* column)
-    {
-        return temp
-            .Scalar(QStringLiteral("select %1 from imp_batch where batch_id = ?").arg(QLatin1String(column)),
-                    {batch})
-            .toString();
-    };
-    EXPECT_EQ(batchValue("kind"), QStringLiteral("units"));
-    EXPECT_EQ(batchValue("files_listed"), QStringLiteral("5"));
-    EXPECT_EQ(batchValue("imported"), QString::number(counts.imported));
-    EXPECT_EQ(batchValue("failed"), QString::number(counts.failed));
-    EXPECT_EQ(batchValue("unprocessed"), QString::number(counts.unprocessed));
-    EXPECT_EQ(batchValue("database_name"), temp.settings.LocalPath + QStringLiteral("wenwu.mdb"));
-    EXPECT_FALSE(batchValue("ended_at").isEmpty());
-    EXPECT_FALSE(batchValue("os_user").isEmpty());
-    EXPECT_EQ(
-        temp.Scalar(QStringLiteral("select count(*) from imp_file where batch_id = ?"), {batch}).toInt(), 5);
+    EXPECT_EQ(batch->kind, QStringLiteral("units"));
+    EXPECT_EQ(batch->listed, 7);
+    EXPECT_EQ(batch->imported, counts.imported);
+    EXPECT_EQ(batch->failed, counts.failed);
+    EXPECT_EQ(batch->unprocessed, counts.unprocessed);
+    EXPECT_EQ(std::tuple(batch->added, batch->updated, batch->unchanged), std::tuple(1, 1, 1));
+    EXPECT_EQ(batch->databaseName, temp.settings.LocalPath + QStringLiteral("wenwu.mdb"));
+    EXPECT_FALSE(batch->endedAt.isEmpty());
+    EXPECT_FALSE(batch->osUser.isEmpty());
+    EXPECT_EQ(ListBatches(*db, 1).value(0).id, batch->id);
+    EXPECT_EQ(ListBatches(*db).size(), 3);
 }
 
 // The database chosen as a report file is never opened outside the engine.

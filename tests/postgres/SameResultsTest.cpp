@@ -73,13 +73,16 @@ TEST_F(SameResults, ImportGivesTheSameRowsAndMessages)
     {
         std::unique_ptr<Database> db = OpenDatabase(settings);
         QStringList entries;
-        QSqlQuery& query = db->Execute(QStringLiteral(
-            "SELECT b.kind, f.file_name, f.file_size, f.sha256, f.file_key, f.outcome, f.messages "
-            "FROM imp_file f JOIN imp_batch b ON b.batch_id = f.batch_id"));
+        QSqlQuery& query = db->Execute(
+            QStringLiteral("SELECT b.kind, f.file_name, f.file_size, f.sha256, f.file_key, f.unit_id, "
+                           "f.unit_name, f.outcome, "
+                           "f.change, m.text, m.element, m.value FROM imp_file f JOIN imp_batch b ON "
+                           "b.batch_id = f.batch_id "
+                           "LEFT JOIN imp_message m ON m.batch_id = f.batch_id AND m.file_no = f.file_no"));
         while (query.next())
         {
             QStringList values;
-            for (int i = 0; i < 7; ++i)
+            for (int i = 0; i < 12; ++i)
                 values.append(query.value(i).toString());
             entries.append(values.join(QStringLiteral(" | ")));
         }
@@ -89,7 +92,8 @@ TEST_F(SameResults, ImportGivesTheSameRowsAndMessages)
     };
     const QStringList ledgerEmbedded = ledger(embedded.settings);
     EXPECT_EQ(ledgerEmbedded.size(), 24 + 91);
-    EXPECT_EQ(ledgerEmbedded.filter(QStringLiteral("| failed | 导入项目U0001_refused信息失败:")).size(), 1);
+    EXPECT_EQ(ledgerEmbedded.filter(QStringLiteral("| failed |  | 导入项目U0001_refused信息失败:")).size(),
+              1);
     EXPECT_EQ(ledger(server.settings), ledgerEmbedded)
         << Differences(ledgerEmbedded, ledger(server.settings));
 }

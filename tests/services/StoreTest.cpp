@@ -125,6 +125,7 @@ TEST(Store, OpeningAnOldDatabaseReplacesItsSecurityQueryOnceAndKeepsTheRows)
             "drop view corpsecurity;\n"
             "create view corpsecurity as select c.corpid, c.class, c.type, s.corparea "
             "from dat_corp_info c left join dat_corp_security s on s.corpid = c.corpid;\n"
+            "drop table imp_message;\n"
             "drop table imp_file;\n"
             "drop table imp_batch;\n"));
     }
@@ -158,9 +159,9 @@ TEST(Store, OpeningAnOldDatabaseReplacesItsSecurityQueryOnceAndKeepsTheRows)
     // The import ledger of later versions is added.
     EXPECT_EQ(
         temp.Scalar(QStringLiteral("select count(*) from sqlite_master where type = 'table' and name in "
-                                   "('imp_batch', 'imp_file')"))
+                                   "('imp_batch', 'imp_file', 'imp_message')"))
             .toInt(),
-        2);
+        3);
     EXPECT_EQ(temp.Snapshot(), rows);
     temp.Open(); // up to date: opened as it is
     EXPECT_EQ(temp.Scalar(QStringLiteral("select sql from sqlite_master where name = 'corpsecurity'")),
