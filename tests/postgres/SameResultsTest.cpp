@@ -94,6 +94,8 @@ TEST_F(SameResults, ImportGivesTheSameRowsAndMessages)
     EXPECT_EQ(ledgerEmbedded.size(), 24 + 91);
     EXPECT_EQ(ledgerEmbedded.filter(QStringLiteral("| failed |  | 导入项目U0001_refused信息失败:")).size(),
               1);
+    EXPECT_EQ(ledgerEmbedded.filter(QStringLiteral("| BasicInfo/SalvageItem/NewDepotArea | 12平方米")).size(),
+              1);
     EXPECT_EQ(ledger(server.settings), ledgerEmbedded)
         << Differences(ledgerEmbedded, ledger(server.settings));
 }
