@@ -29,12 +29,15 @@ public:
         : CorvaneError(message), m_value(value), m_expected(expected)
     {
     }
-    // The same refusal of the value of the element at path (without the root element).
+    // The same refusal of the value of the element at path (without the root element). A long
+    // value is shortened in the message, which a box must show, and kept to what a workbook cell
+    // holds for the ledger.
     ValueRefused At(const QString& element) const
     {
-        ValueRefused refused(element + QStringLiteral(" 的值 \"") + m_value + QStringLiteral("\" 不是") +
+        const QString shown = m_value.size() > 200 ? m_value.left(200) + QStringLiteral("…") : m_value;
+        ValueRefused refused(element + QStringLiteral(" 的值 \"") + shown + QStringLiteral("\" 不是") +
                                  m_expected,
-                             m_value, m_expected);
+                             m_value.left(32767), m_expected);
         refused.m_element = element;
         return refused;
     }

@@ -12,7 +12,8 @@ namespace
 {
 QString Refusal(const QString& column, const QString& text, const QString& expected)
 {
-    return QStringLiteral("字段%1不能接受值\"%2\"(应为%3)").arg(column, text, expected);
+    const QString shown = text.size() > 200 ? text.left(200) + QStringLiteral("…") : text;
+    return QStringLiteral("字段%1不能接受值\"%2\"(应为%3)").arg(column, shown, expected);
 }
 // Report files hold plain decimals; reading them without Qt's locale-aware conversion saves most
 // of the cost of a copy. Anything else is left to QString, so the accepted forms stay the same.

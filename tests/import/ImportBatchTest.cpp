@@ -216,7 +216,7 @@ TEST_F(Batch, LedgerHoldsEveryFileWithItsOutcomeAndTheMessagesShown)
         {"same.dw", UnitFile(QStringLiteral("U1")), "U1", "imported", "unchanged", -1, true},
         {"changed.dw", UnitFile(QStringLiteral("U3")), "U3", "imported", "updated", -1, true},
         {"refused.dw",
-         UnitFile(QStringLiteral("U2"), {{QStringLiteral("Reserve/DepotArea"), QStringLiteral("abc")}}), "U2",
+         UnitFile(QStringLiteral("U2"), {{QStringLiteral("Reserve/DepotArea"), QString(300, u'九')}}), "U2",
          "failed", "", 0, true},
         {"project.xm", ReportXml::Project("U01", "P09").Bytes(), "", "not of this kind", "", 1, true},
         {"broken.dw", "<CorpInfo><Basic>", "", "not loadable", "", 2, true},
@@ -254,9 +254,11 @@ TEST_F(Batch, LedgerHoldsEveryFileWithItsOutcomeAndTheMessagesShown)
                                QCryptographicHash::hash(c.bytes, QCryptographicHash::Sha256).toHex())
                          : QString());
     }
+    // A long value is shortened where it is shown and kept whole for the ledger.
     const MessageDetail refused = files[3].messages.value(0).detail;
     EXPECT_EQ(std::tuple(refused.element, refused.value),
-              std::tuple(QStringLiteral("Reserve/DepotArea"), QStringLiteral("abc")));
+              std::tuple(QStringLiteral("Reserve/DepotArea"), QString(300, u'九')));
+    EXPECT_TRUE(sink.messages[0].endsWith(QString(200, u'九') + QStringLiteral("…\" 不是数字")));
     EXPECT_EQ(batch->kind, QStringLiteral("units"));
     EXPECT_EQ(batch->listed, 7);
     EXPECT_EQ(batch->imported, counts.imported);
