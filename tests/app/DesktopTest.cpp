@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -382,7 +383,8 @@ TEST_F(Desktop, TheFolderChooserTakesTheOpenFolderOnEnter)
     EXPECT_EQ(Find<QLabel>(*form, "Label4")->text(), out + QStringLiteral("/sub/"));
 }
 // A batch with refused files: the operator silences its messages after the first, opens the
-// results from the summary and exports the refused files into one workbook.
+// results from the summary, copies the selected row with Ctrl+C and exports the refused files into
+// one workbook.
 TEST_F(Desktop, TheSummaryOpensTheResultsWhichExportTheRefusedFiles)
 {
     QFile::copy(QStringLiteral(CORVANE_TEMPLATE_DIR "/导入结果.xls"),
@@ -433,6 +435,8 @@ TEST_F(Desktop, TheSummaryOpensTheResultsWhichExportTheRefusedFiles)
               results->findChild<QTableView*>(QStringLiteral("ResultFiles"))->selectRow(1);
               Settle();
               PhotoOf(*results, QStringLiteral("results-view.png"));
+              results->findChild<QTableView*>(QStringLiteral("ResultFiles"))->setFocus();
+              Xdotool({QStringLiteral("key"), QStringLiteral("ctrl+c")});
               ClickWidget(*results->findChild<QPushButton*>(QStringLiteral("ExportButton")));
           }},
          BoxStep(QStringLiteral("the export's box"), Photo(QStringLiteral("exported.png"),
@@ -451,6 +455,9 @@ TEST_F(Desktop, TheSummaryOpensTheResultsWhichExportTheRefusedFiles)
     ASSERT_EQ(window.messages.size(), 5) << window.messages.join('\n').toStdString();
     EXPECT_EQ(window.messages[3], QStringLiteral("导入单位信息:操作完成！\n倒入成功1个文件\n倒入失败3个文件\n"
                                                  "另有2条消息未逐个提示"));
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              QStringLiteral("文件\t单位\t结果\t变化\t原因\nu02.dw\tU2\t导入失败\t\t"
+                             "导入单位U2信息失败:字段depotarea不能接受值\"abc\"(应为数字)\n"));
     EXPECT_TRUE(offeredName.startsWith(QStringLiteral("导入结果-"))) << offeredName.toStdString();
     // The workbook itself comes from the export's own change.
     EXPECT_EQ(exportBox, QStringLiteral("成功写入") + exported);
