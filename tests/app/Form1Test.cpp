@@ -816,3 +816,44 @@ TEST_F(LedgerWindow, TheImportRecordListsBatchesNewestFirstAndOpensOne)
               60);
     EXPECT_EQ(opened, QStringLiteral("a.dw"));
 }
+
+// An export that fails (here: no template beside the program) is told in a box; the results stay.
+class FailedExport : public LedgerWindow, public ::testing::WithParamInterface<const char*>
+{
+};
+
+TEST_P(FailedExport, IsShownAndTheResultsStay)
+{
+    auto form = OpenWindow(sink);
+    form->SetFileDialogRunner(Choose(WriteBatch()));
+    Click(*form, "Command1");
+    const QString out = temp.Folder() + QStringLiteral("out");
+    QDir().mkpath(out);
+    bool stillOpen = false;
+    form->SetLedgerDialogRunner(
+        [&](QDialog& dialog)
+        {
+            auto* list = qobject_cast<ImportHistoryDialog*>(&dialog);
+            if (list)
+                return list->OpenRow(0);
+            auto& results = static_cast<ImportResultsDialog&>(dialog);
+            results.SetFileDialogRunner([&](QFileDialog&)
+                                        { return QStringList{out + QStringLiteral("/导入结果.xls")}; });
+            results.SetFolderDialogRunner(ChooseFolder(out, "OKButton"));
+            results.show();
+            Click(results, GetParam());
+            stillOpen = results.isVisible();
+        });
+    sink.messages.clear();
+    Click(*form, "ImportHistory");
+
+    ASSERT_EQ(sink.messages.size(), 1);
+    EXPECT_FALSE(sink.messages[0].startsWith(QStringLiteral("成功写入"))) << sink.messages[0].toStdString();
+    EXPECT_TRUE(stillOpen);
+    EXPECT_TRUE(QDir(out).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(ImportResults, FailedExport,
+                         ::testing::Values("ExportButton", "ExportPerUnitButton"),
+                         [](const ::testing::TestParamInfo<const char*>& test)
+                         { return std::string(test.param); });
