@@ -19,10 +19,10 @@ class QPushButton;
 class Database;
 class frmFolder;
 
-// The main window: the two working folders and the five buttons. Opening it reads config.pz
-// from the program's folder into the labels; closing it writes the labels' folders back. Each
-// button runs its work to the end; an error that escapes the work is shown and the window stays
-// usable.
+// The main window: the two working folders, the five buttons and 导入记录, which lists the import
+// batches and opens their results. Opening it reads config.pz from the program's folder into the
+// labels; closing it writes the labels' folders back. Each button runs its work to the end; an
+// error that escapes the work is shown and the window stays usable.
 class Form1 : public QWidget
 {
     Q_OBJECT
