@@ -8,19 +8,53 @@
 
 #include <optional>
 
-void SectionGuard::Fail(const QString& description)
+namespace
+{
+// The element as the reporting unit knows it: "//Report/FundDemand/Investment/State" is
+// "FundDemand/Investment/State".
+QString ElementOf(const QString& xpath)
+{
+    QStringView path(xpath);
+    while (path.startsWith(u'/'))
+        path = path.mid(1);
+    const qsizetype slash = path.indexOf(u'/');
+    return (slash < 0 ? path : path.mid(slash + 1)).toString();
+}
+
+template <typename Step> auto AtElement(const QString& xpath, Step&& step)
+{
+    try
+    {
+        return step();
+    }
+    catch (const ValueRefused& refused)
+    {
+        throw refused.At(ElementOf(xpath));
+    }
+}
+} // namespace
+
+void SectionGuard::Fail(const QString& description, const MessageDetail& detail)
 {
     m_result = false;
-    m_sink.Show(m_prefix + m_id + QStringLiteral("信息失败:") +
-                (description.isEmpty() ? QStringLiteral("未知错误") : description));
+    const QString text = m_prefix + m_id + QStringLiteral("信息失败:") +
+                         (description.isEmpty() ? QStringLiteral("未知错误") : description);
+    if (detail.element.isEmpty())
+        m_sink.Show(text);
+    else
+        m_sink.ShowAbout(text, detail);
 }
 
 void CopyMapping(const XmlNode& root, const FieldMapping& mapping, Record& record)
 {
-    if (mapping.dictionary)
-        CopyCodedField(root, mapping.xpath, record, mapping.column, *mapping.dictionary);
-    else
-        CopyField(root, mapping.xpath, record, mapping.column);
+    AtElement(mapping.xpath,
+              [&]
+              {
+                  if (mapping.dictionary)
+                      CopyCodedField(root, mapping.xpath, record, mapping.column, *mapping.dictionary);
+                  else
+                      CopyField(root, mapping.xpath, record, mapping.column);
+              });
 }
 
 QVariant MappingValue(const XmlNode& root, const FieldMapping& mapping, ColumnKind kind)
@@ -30,7 +64,7 @@ QVariant MappingValue(const XmlNode& root, const FieldMapping& mapping, ColumnKi
     // an unallocated dictionary.
     if (mapping.dictionary)
         IsDictionaryCode(text, *mapping.dictionary);
-    return ColumnValue(mapping.column, kind, text);
+    return AtElement(mapping.xpath, [&] { return ColumnValue(mapping.column, kind, text); });
 }
 
 bool ImportSingleRecord(Database& db, const XmlNode& root, const QString& table, const QString& keyColumn,

@@ -35,6 +35,11 @@ public:
             step();
             return true;
         }
+        catch (const ValueRefused& refused)
+        {
+            Fail(refused.Message(), {refused.Element(), refused.Value()});
+            return false;
+        }
         catch (const CorvaneError& error)
         {
             Fail(error.Message());
@@ -48,8 +53,9 @@ public:
         }
     }
 
-    // Reports one failed step; an empty description is replaced, so no message ends bare.
-    void Fail(const QString& description);
+    // Reports one failed step; an empty description is replaced, so no message ends bare. detail:
+    // the element and value of the file the step refused, if any.
+    void Fail(const QString& description, const MessageDetail& detail = {});
     bool Result() const { return m_result; }
     const QString& Id() const { return m_id; }
 
@@ -78,10 +84,11 @@ bool ImportSingleRecord(Database& db, const XmlNode& root, const QString& table,
 // The absolute paths of the mappings, in order.
 QStringList PathsOf(std::span<const FieldMapping> mappings);
 
-// Copies one mapping into the record: CopyCodedField when it has a dictionary, else CopyField.
+// Copies one mapping into the record: CopyCodedField when it has a dictionary, else CopyField. A
+// refused value throws ValueRefused naming the mapping's element.
 void CopyMapping(const XmlNode& root, const FieldMapping& mapping, Record& record);
 
 // The value one mapping gives a column of this kind, converted as CopyMapping converts it, for
 // rows written without a record. Throws CorvaneError for a refused value or an unallocated
-// dictionary.
+// dictionary; ValueRefused names the mapping's element.
 QVariant MappingValue(const XmlNode& root, const FieldMapping& mapping, ColumnKind kind);

@@ -76,12 +76,12 @@ QVariant ColumnValue(const QString& column, ColumnKind kind, const QString& text
             whole = ok ? qlonglong(number) : 0;
         }
         if (!ok)
-            throw CorvaneError(Refusal(column, text, QStringLiteral("整数")));
+            throw ValueRefused(Refusal(column, text, QStringLiteral("整数")), text, QStringLiteral("整数"));
         return whole;
     }
     const double number = ReadReal(trimmed, ok);
     if (!ok || !std::isfinite(number))
-        throw CorvaneError(Refusal(column, text, QStringLiteral("数字")));
+        throw ValueRefused(Refusal(column, text, QStringLiteral("数字")), text, QStringLiteral("数字"));
     return number;
 }
 

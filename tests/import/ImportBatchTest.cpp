@@ -254,6 +254,9 @@ TEST_F(Batch, LedgerHoldsEveryFileWithItsOutcomeAndTheMessagesShown)
                                QCryptographicHash::hash(c.bytes, QCryptographicHash::Sha256).toHex())
                          : QString());
     }
+    const MessageDetail refused = files[3].messages.value(0).detail;
+    EXPECT_EQ(std::tuple(refused.element, refused.value),
+              std::tuple(QStringLiteral("Reserve/DepotArea"), QStringLiteral("abc")));
     EXPECT_EQ(batch->kind, QStringLiteral("units"));
     EXPECT_EQ(batch->listed, 7);
     EXPECT_EQ(batch->imported, counts.imported);

@@ -60,7 +60,7 @@ TEST_F(SameResults, ImportGivesTheSameRowsAndMessages)
     const QStringList shownServer = Import(server.settings);
     EXPECT_EQ(shownServer, shownEmbedded);
     EXPECT_TRUE(shownServer.contains(
-        "导入项目U0001_refused信息失败:字段newdepotarea不能接受值\"12平方米\"(应为数字)"))
+        "导入项目U0001_refused信息失败:BasicInfo/SalvageItem/NewDepotArea 的值 \"12平方米\" 不是数字"))
         << shownServer.join('\n').toStdString();
 
     const QStringList rowsEmbedded = TableContents(embedded.settings);
@@ -93,6 +93,8 @@ TEST_F(SameResults, ImportGivesTheSameRowsAndMessages)
     const QStringList ledgerEmbedded = ledger(embedded.settings);
     EXPECT_EQ(ledgerEmbedded.size(), 24 + 91);
     EXPECT_EQ(ledgerEmbedded.filter(QStringLiteral("| failed |  | 导入项目U0001_refused信息失败:")).size(),
+              1);
+    EXPECT_EQ(ledgerEmbedded.filter(QStringLiteral("| BasicInfo/SalvageItem/NewDepotArea | 12平方米")).size(),
               1);
     EXPECT_EQ(ledger(server.settings), ledgerEmbedded)
         << Differences(ledgerEmbedded, ledger(server.settings));
