@@ -457,7 +457,7 @@ TEST_F(Desktop, TheSummaryOpensTheResultsWhichExportTheRefusedFiles)
                                                  "另有2条消息未逐个提示"));
     EXPECT_EQ(QApplication::clipboard()->text(),
               QStringLiteral("文件\t单位\t结果\t变化\t原因\nu02.dw\tU2\t导入失败\t\t"
-                             "导入单位U2信息失败:字段depotarea不能接受值\"abc\"(应为数字)\n"));
+                             "导入单位U2信息失败:Reserve/DepotArea 的值 \"abc\" 不是数字\n"));
     EXPECT_TRUE(offeredName.startsWith(QStringLiteral("导入结果-"))) << offeredName.toStdString();
     // The workbook itself comes from the export's own change.
     EXPECT_EQ(exportBox, QStringLiteral("成功写入") + exported);

@@ -732,13 +732,14 @@ INSTANTIATE_TEST_SUITE_P(
                     .replace(QRegularExpression(QStringLiteral(":/\\S*/c.xm")), QStringLiteral(":c.xm"));
             },
             QStringLiteral("c.xm\t\t类型不符\t\t不是单位信息文件:c.xm 这是项目信息文件 (根元素 <Report>)\n")},
-        ResultsCase{"TheDetailPaneHoldsTheSelectedFilesMessage",
+        ResultsCase{"TheDetailPaneHoldsTheElementAndValue",
                     [](ImportResultsDialog& r)
                     {
                         Table(r)->selectRow(1);
                         return r.findChild<QPlainTextEdit*>(QStringLiteral("FileMessages"))->toPlainText();
                     },
-                    QStringLiteral("导入单位U02信息失败:字段depotarea不能接受值\"abc\"(应为数字)")}),
+                    QStringLiteral("导入单位U02信息失败:Reserve/DepotArea 的值 \"abc\" 不是数字\n"
+                                   "    元素：Reserve/DepotArea\n    值：abc")}),
     CaseName<ResultsCase>);
 
 // A file with messages about values: each one with its element and value, in order.
