@@ -1,7 +1,5 @@
 #include "app/ImportHistoryDialog.h"
 
-#include "app/ImportResultsDialog.h"
-
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QPushButton>

@@ -63,12 +63,6 @@ QStringList ExecFileDialog(QFileDialog& dialog)
 }
 } // namespace
 
-QString LocalTimeText(const QString& utc)
-{
-    const QDateTime time = QDateTime::fromString(utc, Qt::ISODate);
-    return time.isValid() ? time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : utc;
-}
-
 ImportResultsDialog::ImportResultsDialog(const LedgerBatch& batch, const QVector<LedgerFile>& files,
                                          const QString& templatePath, const QString& saveFolder,
                                          MessageSink& sink, QWidget* parent)

@@ -75,6 +75,3 @@ private:
     QPushButton* m_export;
     QPushButton* m_exportPerUnit;
 };
-
-// The local time of a ledger's UTC time, as the dialogs show it.
-QString LocalTimeText(const QString& utc);

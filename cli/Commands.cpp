@@ -10,8 +10,11 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <optional>
+#include <utility>
 
 namespace
 {
@@ -40,6 +43,18 @@ const Command kCommands[] = {
     {"import-units", ImportUnitsCommand, "import-units FILE...|DIR         导入单位信息文件 (*.dw)"},
     {"import-projects", ImportProjectsCommand, "import-projects FILE...|DIR      导入项目信息文件 (*.xm)"},
     {"reports", ReportsCommand, "reports                           生成两个统计报表 (LocalPath)"},
+    {"batches", BatchesCommand, "batches [--last N]                列出导入批次，最新的在前"},
+    {"batch", BatchCommand,
+     "batch ID [--failed] [--export FILE.xls] [--export-per-unit DIR]\n"
+     "                                    显示一个批次的文件 (ID 可只给前8个字符)；导出未能导入的文件"},
+};
+
+// Options of single commands, passed on to them wherever they stand; true when a value follows.
+const std::pair<const char*, bool> kCommandOptions[] = {
+    {"--last", true},
+    {"--failed", false},
+    {"--export", true},
+    {"--export-per-unit", true},
 };
 
 QString UsageText()
@@ -116,6 +131,16 @@ int RunCommandLine(const QStringList& arguments, const QString& programFolder)
             if (i + 1 >= arguments.size())
                 return Usage(argument + QStringLiteral(" 需要一个数据源"));
             dataSource = arguments[++i];
+            continue;
+        }
+        const auto commandOption =
+            std::find_if(std::begin(kCommandOptions), std::end(kCommandOptions),
+                         [&](const auto& option) { return argument == QLatin1String(option.first); });
+        if (commandOption != std::end(kCommandOptions))
+        {
+            rest.append(argument);
+            if (commandOption->second && i + 1 < arguments.size())
+                rest.append(arguments[++i]);
             continue;
         }
         return Usage(QStringLiteral("未知选项 (unknown option): ") + argument);

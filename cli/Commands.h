@@ -18,3 +18,5 @@ int InitDbCommand(Settings& settings, const QStringList& arguments, MessageSink&
 int ImportUnitsCommand(Settings& settings, const QStringList& arguments, MessageSink& sink);
 int ImportProjectsCommand(Settings& settings, const QStringList& arguments, MessageSink& sink);
 int ReportsCommand(Settings& settings, const QStringList& arguments, MessageSink& sink);
+int BatchesCommand(Settings& settings, const QStringList& arguments, MessageSink& sink);
+int BatchCommand(Settings& settings, const QStringList& arguments, MessageSink& sink);

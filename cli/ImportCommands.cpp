@@ -65,6 +65,9 @@ int RunBatch(Batch batch, const QString& extension, Settings& settings, const QS
     // the run fail.
     InterruptibleSink interruptible(sink);
     const BatchCounts counts = batch(files, settings, interruptible);
+    // The ledger's id, for `batch ID` later.
+    if (!counts.batchId.isEmpty())
+        sink.Show(QStringLiteral("批次 ") + counts.batchId);
     return counts.failed == 0 && !counts.stopped ? 0 : 1;
 }
 } // namespace

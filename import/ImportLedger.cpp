@@ -63,18 +63,17 @@ void ImportLedger::LoadHistory(Database& db, const QString& keyTable, const QStr
 
 void ImportLedger::Describe(const QString& name, qint64 size, const QByteArray& sha256)
 {
-    Number(name);
-    m_facts.insert(name, Facts{size, sha256});
+    File& file = Met(name);
+    file.size = size;
+    file.sha256 = sha256;
 }
 
-int ImportLedger::Number(const QString& name)
+ImportLedger::File& ImportLedger::Met(const QString& name)
 {
-    const auto found = m_numbers.constFind(name);
-    if (found != m_numbers.constEnd())
-        return *found;
-    const int number = int(m_numbers.size()) + 1;
-    m_numbers.insert(name, number);
-    return number;
+    File& file = m_files[name];
+    if (file.number == 0)
+        file.number = int(m_files.size());
+    return file;
 }
 
 // An imported file's content against what its key held before it, in the database or earlier in
@@ -118,8 +117,9 @@ void ImportLedger::WriteBatch(Database& db)
 
 void ImportLedger::Insert(Database& db, const Entry& entry)
 {
-    const Facts facts = m_facts.value(entry.name);
-    const int number = Number(entry.name);
+    File& facts = Met(entry.name);
+    facts.entered = true;
+    const int number = facts.number;
     const bool imported = entry.outcome == LedgerOutcome::kImported;
     db.Execute(
           QStringLiteral("INSERT INTO imp_file (batch_id, file_no, file_name, file_size, sha256, file_key, "
@@ -143,14 +143,12 @@ void ImportLedger::Write(Database& db, const Entry& entry)
 {
     WriteBatch(db);
     Insert(db, entry);
-    m_entered.insert(entry.name);
 }
 
 void ImportLedger::Later(const Entry& entry)
 {
-    Number(entry.name);
+    Met(entry.name).entered = true;
     m_later.append(entry);
-    m_entered.insert(entry.name);
 }
 
 void ImportLedger::Finish(Database& db, const QStringList& names, const BatchCounts& counts,
@@ -161,7 +159,7 @@ void ImportLedger::Finish(Database& db, const QStringList& names, const BatchCou
         if (db.Unusable() || db.ConnectionLost())
             return;
         for (const QString& name : names)
-            if (!m_entered.contains(name))
+            if (!Met(name).entered)
                 m_later.append({name, QString(), LedgerOutcome::kUnprocessed, {}, {}, {}});
         Transaction transaction(db);
         WriteBatch(db);
@@ -174,7 +172,7 @@ void ImportLedger::Finish(Database& db, const QStringList& names, const BatchCou
             QStringList marks;
             for (const QString& name : m_notMoved.mid(first, 500))
             {
-                values.append(Number(name));
+                values.append(Met(name).number);
                 marks.append(QStringLiteral("?"));
             }
             db.Execute(

@@ -84,22 +84,22 @@ public:
 private:
     void WriteBatch(Database& db);
     void Insert(Database& db, const Entry& entry);
-    int Number(const QString& name);
     QString Change(const QString& key, const QByteArray& sha256);
 
-    struct Facts
+    struct File
     {
+        int number = 0;       // in the order the batch met the files
+        bool entered = false; // its entry is written or to write
         qint64 size = -1;
         QByteArray sha256;
     };
+    File& Met(const QString& name);
     const QString m_id;
     const QString m_kind;
     const QString m_started;
     const int m_listed;
-    bool m_batchStored = false;    // by a committed transaction
-    QHash<QString, int> m_numbers; // files in the order the batch met them
-    QHash<QString, Facts> m_facts;
-    QSet<QString> m_entered; // files with an entry written or to write
+    bool m_batchStored = false; // by a committed transaction
+    QHash<QString, File> m_files;
     QVector<Entry> m_later;
     QStringList m_notMoved;
     QSet<QString> m_keys;                     // in the database

@@ -2,6 +2,7 @@
 
 #include "services/Database.h"
 
+#include <QDateTime>
 #include <QHash>
 
 namespace
@@ -152,6 +153,14 @@ QString ChangeText(const QString& change)
     if (change == LedgerChange::kUnchanged)
         return QStringLiteral("未变化");
     return QString();
+}
+
+QString LocalTimeText(const QString& utc)
+{
+    if (utc.isEmpty())
+        return QString();
+    const QDateTime time = QDateTime::fromString(utc, Qt::ISODateWithMs);
+    return time.isValid() ? time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : utc;
 }
 
 QString ReasonText(const LedgerFile& file)

@@ -63,5 +63,7 @@ QVector<LedgerFile> BatchFiles(Database& db, const QString& batchId);
 QString KindText(const QString& kind);
 QString OutcomeText(const QString& outcome);
 QString ChangeText(const QString& change);
+// A ledger time (UTC, ISO 8601) in local time as "yyyy-MM-dd HH:mm:ss"; empty for empty.
+QString LocalTimeText(const QString& utc);
 // The first message of a file, else its outcome: one line's reason for a table.
 QString ReasonText(const LedgerFile& file);

@@ -10,7 +10,7 @@
 
 namespace
 {
-const char* const kTemplateTitles[] = {"国家计委汇总表", "十一五资金需求汇总表"};
+const char* const kTemplateTitles[] = {"国家计委汇总表", "十一五资金需求汇总表", "导入结果"};
 
 class SilentSink : public MessageSink
 {

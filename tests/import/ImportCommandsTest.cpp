@@ -82,8 +82,111 @@ INSTANTIATE_TEST_SUITE_P(
                     "in/a.dw other/b.dw", 2, "一次只能导入同一文件夹中的文件", 0, "in/a.dw other/b.dw"},
         // The unit file beside them is not a project file.
         CommandCase{"ProjectsOfAFolder", "import-projects", "in/P07.xm in/P08.xm in/U01.dw", "in", 0,
-                    "导入项目信息:操作完成！\n倒入成功2个文件\n倒入失败0个文件", 2, "in/U01.dw"}),
+                    "导入项目信息:操作完成！\n倒入成功2个文件\n倒入失败0个文件\n批次 ", 2, "in/U01.dw"}),
     CaseName<CommandCase>);
+} // namespace
+
+namespace
+{
+// The ledger read back after one import of a unit and a unit with a refused value, beside two
+// older batches whose ids share their first 8 characters.
+struct LedgerCase
+{
+    const char* name;
+    const char* arguments; // separated by spaces; %1 is the temporary folder, %id the import's
+                           // batch id and %short its first 8 characters
+    int exitCode;
+    const char* out;     // expected within stdout, or stderr for a usage error; %1 as above
+    const char* absent;  // not within stdout
+    const char* written; // a file the run writes, relative to the temporary folder
+    friend void PrintTo(const LedgerCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class LedgerCommands : public ImportFixture, public ::testing::WithParamInterface<LedgerCase>
+{
+protected:
+    QString Run(const QStringList& command, int& exitCode)
+    {
+        QProcess cli;
+        cli.start(QStringLiteral(CORVANE_CLI),
+                  QStringList{QStringLiteral("--app-folder"), temp.settings.AppFolder,
+                              QStringLiteral("--local-path"), temp.settings.LocalPath} +
+                      command);
+        EXPECT_TRUE(cli.waitForFinished(30000));
+        exitCode = cli.exitCode();
+        return QString::fromUtf8(cli.readAllStandardOutput()) + QString::fromUtf8(cli.readAllStandardError());
+    }
+};
+
+TEST_P(LedgerCommands, ShowAndExportTheBatch)
+{
+    const LedgerCase& c = GetParam();
+    ASSERT_TRUE(QFile::copy(QStringLiteral(CORVANE_TEMPLATE_DIR "/导入结果.xls"),
+                            temp.settings.AppFolder + QStringLiteral("导入结果.xls")));
+    temp.Open()
+        ->Execute(QStringLiteral("insert into imp_batch(batch_id, kind, started_at, ended_at, files_listed) "
+                                 "values ('abcdef12-0001', 'units', '2020-06-01T12:00:00.000Z', "
+                                 "'2020-06-01T12:00:01.000Z', 0), ('abcdef12-0002', 'projects', "
+                                 "'2020-06-02T12:00:00.000Z', NULL, 0)"))
+        .finish();
+    Write(QStringLiteral("a.dw"), UnitFile(QStringLiteral("U1")));
+    Write(QStringLiteral("r.dw"),
+          UnitFile(QStringLiteral("U2"), {{QStringLiteral("Reserve/DepotArea"), QStringLiteral("abc")}}));
+    int exitCode = 0;
+    const QString imported = Run({QStringLiteral("import-units"), temp.settings.ImportPath}, exitCode);
+    const qsizetype at = imported.indexOf(QStringLiteral("\n批次 "));
+    ASSERT_GE(at, 0) << imported.toStdString();
+    const QString id = imported.mid(at + 4).trimmed();
+    ASSERT_EQ(id.size(), 36) << imported.toStdString();
+
+    QStringList arguments;
+    for (QString argument : QString::fromUtf8(c.arguments).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        arguments.append(argument.replace(QStringLiteral("%id"), id)
+                             .replace(QStringLiteral("%short"), id.left(8))
+                             .replace(QStringLiteral("%1"), temp.Folder()));
+    const QString shown = Run(arguments, exitCode);
+    EXPECT_EQ(exitCode, c.exitCode) << shown.toStdString();
+    QString out = QString::fromUtf8(c.out);
+    out.replace(QStringLiteral("%1"), temp.Folder()).replace(QStringLiteral("%id"), id);
+    EXPECT_TRUE(shown.contains(out)) << shown.toStdString();
+    if (*c.absent)
+    {
+        EXPECT_FALSE(shown.contains(QString::fromUtf8(c.absent))) << shown.toStdString();
+    }
+    if (*c.written)
+    {
+        EXPECT_TRUE(QFile::exists(temp.Folder() + QString::fromUtf8(c.written))) << c.written;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, LedgerCommands,
+    ::testing::Values(
+        LedgerCase{"BatchesCountTheImport", "batches", 0,
+                   "单位信息  导入1 失败1 未处理0  新增1 更新0 未变化0", "", ""},
+        LedgerCase{
+            "BatchesNewestFirstAndMarkOneThatNeverEnded", "batches", 0,
+            "项目信息（未结束）  导入0 失败0 未处理0  新增0 更新0 未变化0  -  abcdef12-0002\n2020-06-01 ", "",
+            ""},
+        LedgerCase{"BatchesLastKeepsTheNewest", "batches --last 1", 0, "%id", "abcdef12", ""},
+        LedgerCase{"BatchesLastNeedsAPositiveNumber", "batches --last 0", 2, "--last 需要一个正整数", "", ""},
+        LedgerCase{
+            "BatchShowsEveryFile", "batch %short", 0,
+            "文件2个: 导入1 失败1 未处理0  新增1 更新0 未变化0\n"
+            "1  a.dw  U1 华严寺文物保护管理所  已导入  新增\n2  r.dw  U2 华严寺文物保护管理所  导入失败  -  ",
+            "", ""},
+        LedgerCase{"BatchFailedShowsTheRefusedValue", "batch --failed %id", 0,
+                   "      元素 Reserve/DepotArea  值 abc", "a.dw", ""},
+        LedgerCase{"BatchExportsTheRefusedFiles", "batch %short --export %1out.xls", 0, "成功写入%1out.xls",
+                   "", "out.xls"},
+        LedgerCase{"BatchExportsAWorkbookPerUnit", "batch %short --export-per-unit %1units", 0,
+                   "成功写入%1units/华严寺文物保护管理所_U2.xls", "", "units/华严寺文物保护管理所_U2.xls"},
+        LedgerCase{"UnknownBatch", "batch 00000000", 1, "找不到批次:00000000", "", ""},
+        LedgerCase{"AmbiguousBatch", "batch abcdef12", 1, "有多个批次以此开头，请多给出几个字符:abcdef12", "",
+                   ""},
+        LedgerCase{"TooShortABatchId", "batch abc", 1, "批次号至少要给出前8个字符:abc", "", ""},
+        LedgerCase{"OptionOfAnotherCommand", "batch %short --last 2", 2, "batch 不接受选项 --last", "", ""}),
+    CaseName<LedgerCase>);
 } // namespace
 
 namespace

@@ -30,7 +30,7 @@ std::map<int, QString> Dictionary(const QString& table)
 
 TEST(Templates, AreCopiedBesideTheProgram)
 {
-    for (const QString name : {"国家计委汇总表.xls", "十一五资金需求汇总表.xls"})
+    for (const QString name : {"国家计委汇总表.xls", "十一五资金需求汇总表.xls", "导入结果.xls"})
     {
         const QFileInfo installed(QString(CORVANE_PROGRAM_DIR) + "/" + name);
         ASSERT_TRUE(installed.exists()) << name.toStdString();
@@ -77,13 +77,18 @@ INSTANTIATE_TEST_SUITE_P(
         Label{"十一五资金需求汇总表.xls", 3, 0, 7, "合计"},
         Label{"十一五资金需求汇总表.xls", 3, 5, 2, "比例"},
         Label{"十一五资金需求汇总表.xls", 4, 0, 2, "序号、项目名称 [ 申报单位 ]"},
-        Label{"十一五资金需求汇总表.xls", 4, 13, 3, "2010年"},
-        Label{"十一五资金需求汇总表.xls", 4, 0, 4, ""}),
+        Label{"十一五资金需求汇总表.xls", 4, 13, 3, "2010年"}, Label{"十一五资金需求汇总表.xls", 4, 0, 4, ""},
+        Label{"导入结果.xls", 0, 0, 2, "文件"}, Label{"导入结果.xls", 0, 4, 2, "原因"},
+        Label{"导入结果.xls", 0, 6, 2, "值"}, Label{"导入结果.xls", 0, 1, 1, ""},
+        Label{"导入结果.xls", 0, 0, 3, ""}),
     [](const ::testing::TestParamInfo<Label>& c)
     {
-        const bool national = std::string(c.param.file) == "国家计委汇总表.xls";
-        return TestName({national ? "National" : "FundDemand", "Sheet" + std::to_string(c.param.sheet),
-                         "Col" + std::to_string(c.param.col), "Row" + std::to_string(c.param.row)});
+        const std::string file = c.param.file;
+        const char* book = file == "国家计委汇总表.xls" ? "National"
+                           : file == "导入结果.xls"     ? "ImportResults"
+                                                        : "FundDemand";
+        return TestName({book, "Sheet" + std::to_string(c.param.sheet), "Col" + std::to_string(c.param.col),
+                         "Row" + std::to_string(c.param.row)});
     });
 
 TEST(Templates, HaveTheirSheetsAndNationalDataRowsStartEmpty)

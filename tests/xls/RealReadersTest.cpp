@@ -95,6 +95,17 @@ std::vector<Write> FundDemandCells()
     return writes;
 }
 
+// A batch's facts and rows of refused files past the template's last row.
+std::vector<Write> ImportResultCells()
+{
+    std::vector<Write> writes = {Text(0, 1, 1, "3f2a9c1e-7b44-4d0e-9a51-0c6d2e8f1a77"),
+                                 Text(0, 4, 1, "2026-12-10 14:00:00"), Text(0, 6, 1, "单位信息")};
+    for (int row = 3; row < 300; ++row)
+        for (int col = 0; col < 7; ++col)
+            writes.push_back(Text(0, col, row, "第" + QString::number(row) + "行" + QString::number(col)));
+    return writes;
+}
+
 // One cell per 32-row block, rows 0 to 1,400, of a sheet that has no cell records.
 std::vector<Write> BlockCells(int sheet)
 {
@@ -126,6 +137,7 @@ std::vector<Fill> Fills()
         {TemplateFile("十一五资金需求汇总表.xls"), 5, FundDemandCells()},
         {FindingFile("sheet-without-cells-index-last.xls"), 2, BlockCells(1)},
         {FindingFile("sheet-without-cells-two-dimensions.xls"), 2, BlockCells(0)},
+        {TemplateFile("导入结果.xls"), 1, ImportResultCells()},
     };
 }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
-"""Writes the two template workbooks that the report run fills:
+"""Writes the template workbooks that the program fills:
 
     国家计委汇总表.xls        sheets 0 and 1: one row per project from row 6 on
     十一五资金需求汇总表.xls  sheets 0 to 4: fixed tables and the project lists
+    导入结果.xls              the refused files of an import batch: one row per message from row 3 on
 
 Every title, heading and label stands beside the cells that the report writers fill; data cells
 carry formats for counts, areas, amounts and percentages. Run with Debian's python3 and
@@ -376,11 +377,31 @@ def fund_demand_summary(path):
     wb.save(path)
 
 
+def import_results(path):
+    wb = xlwt.Workbook(encoding='utf-8')
+    ws = wb.add_sheet('导入结果')
+    last = 6
+    title(ws, '导入结果  未能导入的文件及原因', last, note=None)
+    # The batch's facts go in B2 (its id, over B2:C2), E2 and G2.
+    for col, text in ((0, '批次'), (3, '导入时间'), (5, '导入类型')):
+        ws.write(1, col, text, TOTAL_LABEL)
+    ws.write_merge(1, 1, 1, 2, None, TEXT)
+    for col in (4, 6):
+        ws.write(1, col, None, TEXT)
+    for col, text in enumerate(['文件', '单位代码', '单位名称', '结果', '原因', '元素', '值']):
+        head(ws, 2, col, 2, col, text)
+    widths(ws, {0: 28, 1: 14, 2: 30, 3: 14, 4: 60, 5: 36, 6: 24})
+    column_formats(ws, {c: LABEL for c in range(0, last + 1)})
+    freeze(ws, 3, 1)
+    wb.save(path)
+
+
 def main():
     folder = sys.argv[1] if len(sys.argv) > 1 else 'templates'
     os.makedirs(folder, exist_ok=True)
     national_summary(os.path.join(folder, '国家计委汇总表.xls'))
     fund_demand_summary(os.path.join(folder, '十一五资金需求汇总表.xls'))
+    import_results(os.path.join(folder, '导入结果.xls'))
 
 
 if __name__ == '__main__':
