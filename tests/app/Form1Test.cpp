@@ -21,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
@@ -858,3 +859,30 @@ INSTANTIATE_TEST_SUITE_P(ImportResults, FailedExport,
                          ::testing::Values("ExportButton", "ExportPerUnitButton"),
                          [](const ::testing::TestParamInfo<const char*>& test)
                          { return std::string(test.param); });
+
+// Each unit's workbook is named in the one box, one path to a line, all in the chosen folder.
+TEST_F(LedgerWindow, ExportPerUnitNamesEveryWorkbookWritten)
+{
+    ASSERT_TRUE(QFile::copy(QStringLiteral(CORVANE_TEMPLATE_DIR "/导入结果.xls"),
+                            temp.settings.AppFolder + QStringLiteral("导入结果.xls")));
+    QtMessageSink window;
+    BoxAnswerer answerer(QStringLiteral("查看详情(&D)"));
+    const QString out = temp.Folder() + QStringLiteral("out");
+    QDir().mkpath(out);
+    RunBatch(window,
+             [&](ImportResultsDialog& results)
+             {
+                 results.SetFolderDialogRunner(ChooseFolder(out, "OKButton"));
+                 results.show();
+                 Click(results, "ExportPerUnitButton");
+             });
+
+    ASSERT_EQ(answerer.texts.size(), 5) << answerer.texts.join('\n').toStdString();
+    ASSERT_TRUE(answerer.texts[4].startsWith(QStringLiteral("成功写入"))) << answerer.texts[4].toStdString();
+    const QStringList paths = answerer.texts[4].mid(4).split(QLatin1Char('\n'));
+    QStringList written;
+    for (const QString& name : QDir(out).entryList(QDir::Files))
+        written.append(out + QLatin1Char('/') + name);
+    EXPECT_GE(paths.size(), 2);
+    EXPECT_EQ(QSet<QString>(paths.begin(), paths.end()), QSet<QString>(written.begin(), written.end()));
+}
