@@ -1,6 +1,8 @@
 #include "app/Form1.h"
 
 #include "app/FileChoice.h"
+#include "app/ImportHistoryDialog.h"
+#include "app/ImportResultsDialog.h"
 #include "app/QtMessageSink.h"
 #include "app/WindowGeometry.h"
 #include "app/frmFolder.h"
@@ -8,6 +10,7 @@
 #include "import/ImportProjectFiles.h"
 #include "import/ImportUnitFiles.h"
 #include "reports/GenerateReports.h"
+#include "services/AppFolder.h"
 #include "services/Config.h"
 #include "services/CorvaneError.h"
 #include "services/Database.h"
@@ -38,6 +41,11 @@ void ExecFolderDialog(frmFolder& dialog)
     dialog.exec();
 }
 
+void ExecLedgerDialog(QDialog& dialog)
+{
+    dialog.exec();
+}
+
 // The window as designed; wider, only the folder labels grow and the buttons on their right move.
 const QSize kDesignSize = Twips(0, 0, 7005, 1875).size();
 const QRect kLabel3 = Twips(1440, 240, 4695, 375);
@@ -45,6 +53,7 @@ const QRect kLabel4 = Twips(1440, 720, 4695, 375);
 const QRect kCommand3 = Twips(6360, 240, 495, 375);
 const QRect kCommand5 = Twips(6360, 720, 495, 375);
 const QRect kCommand4 = Twips(5280, 1200, 1575, 495);
+const QRect kImportHistory = Twips(3600, 1200, 1575, 495);
 
 // A folder label: its caption stays the whole folder, which the window saves at close; what
 // does not fit is left out in the middle, where folders differ least.
@@ -68,7 +77,8 @@ const char kStopQuestion[] = "正在导入文件。停止导入并关闭窗口�
 
 Form1::Form1(const QString& programFolder, MessageSink* sink, QWidget* parent)
     : QWidget(parent), m_ownSink(sink ? nullptr : std::make_unique<QtMessageSink>(this)),
-      m_sink(sink ? *sink : *m_ownSink), m_runFileDialog(ExecFileDialog), m_runFolderDialog(ExecFolderDialog)
+      m_sink(sink ? *sink : *m_ownSink), m_runFileDialog(ExecFileDialog), m_runFolderDialog(ExecFolderDialog),
+      m_runLedgerDialog(ExecLedgerDialog)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Corvane"));
@@ -87,9 +97,11 @@ Form1::Form1(const QString& programFolder, MessageSink* sink, QWidget* parent)
     m_command5 = AddButton("Command5", QStringLiteral("..."), kCommand5);
     m_command1 = AddButton("Command1", QStringLiteral("导入单位信息(&U)"), Twips(120, 1200, 1575, 495));
     m_command2 = AddButton("Command2", QStringLiteral("导入项目信息(&P)"), Twips(1920, 1200, 1575, 495));
+    m_importHistory = AddButton("ImportHistory", QStringLiteral("导入记录(&H)"), kImportHistory);
     m_command4 = AddButton("Command4", QStringLiteral("生成统计报表(&R)"), kCommand4);
     m_command3->setToolTip(QStringLiteral("选择导入文件路径"));
     m_command5->setToolTip(QStringLiteral("选择文件保存路径"));
+    m_importHistory->setToolTip(QStringLiteral("以往各批次导入的文件和结果"));
     m_createDatabase->setToolTip(QStringLiteral("在文件保存路径中新建一个空数据库"));
     for (QLabel* status : {m_importStatus, m_localStatus})
     {
@@ -104,6 +116,7 @@ Form1::Form1(const QString& programFolder, MessageSink* sink, QWidget* parent)
     connect(m_command4, &QPushButton::clicked, this, &Form1::OnCommand4Clicked);
     connect(m_command5, &QPushButton::clicked, this, &Form1::OnCommand5Clicked);
     connect(m_createDatabase, &QPushButton::clicked, this, &Form1::OnCreateDatabaseClicked);
+    connect(m_importHistory, &QPushButton::clicked, this, &Form1::OnImportHistoryClicked);
 
     Load(programFolder);
 }
@@ -266,8 +279,8 @@ void Form1::RunAction(const QString& title, bool stoppable, const std::function<
         return;
     if (auto* window = dynamic_cast<QtMessageSink*>(&m_sink))
         window->BeginWork(title, stoppable);
-    const QList<QPushButton*> buttons{m_command1, m_command2, m_command3,
-                                      m_command4, m_command5, m_createDatabase};
+    const QList<QPushButton*> buttons{m_command1, m_command2,       m_command3,     m_command4,
+                                      m_command5, m_createDatabase, m_importHistory};
     {
         QScopedValueRollback<bool> busy(m_busy, true);
         // Set by the work once it is past its dialogs.
@@ -337,8 +350,7 @@ void Form1::OnCommand1Clicked()
                   if (const std::optional<FileList> files =
                           ChooseImportFiles(QString::fromUtf8(kUnitFilter), QStringLiteral("*.dw")))
                   {
-                      m_stoppable = true;
-                      ImportUnitFiles(*files, m_settings, m_workSink);
+                      RunBatch([&] { return ImportUnitFiles(*files, m_settings, m_workSink); });
                   }
               });
 }
@@ -351,8 +363,7 @@ void Form1::OnCommand2Clicked()
                   if (const std::optional<FileList> files =
                           ChooseImportFiles(QString::fromUtf8(kProjectFilter), QStringLiteral("*.xm")))
                   {
-                      m_stoppable = true;
-                      ImportProjectFiles(*files, m_settings, m_workSink);
+                      RunBatch([&] { return ImportProjectFiles(*files, m_settings, m_workSink); });
                   }
               });
 }
@@ -370,4 +381,60 @@ void Form1::OnCommand5Clicked()
 void Form1::OnCommand4Clicked()
 {
     RunAction(QStringLiteral("生成统计报表"), false, [this] { GenerateReports(m_settings, m_workSink); });
+}
+
+void Form1::RunBatch(const std::function<BatchCounts()>& batch)
+{
+    m_stoppable = true;
+    auto* window = dynamic_cast<QtMessageSink*>(&m_sink);
+    if (window)
+        window->BeginBatch();
+    const BatchCounts counts = batch();
+    if (window && window->TakeDetailsRequest())
+    {
+        m_stoppable = false;
+        ShowBatchResults(counts.batchId);
+    }
+}
+
+void Form1::ShowBatchResults(const QString& batchId)
+{
+    std::unique_ptr<Database> db = OpenDatabase(m_settings);
+    const std::optional<LedgerBatch> batch = FindBatch(*db, batchId);
+    if (!batch)
+        throw CorvaneError(QStringLiteral("导入记录中没有这一批次:") + batchId);
+    ShowBatchResults(*db, *batch);
+}
+
+void Form1::ShowBatchResults(Database& db, const LedgerBatch& batch)
+{
+    const QVector<LedgerFile> files = BatchFiles(db, batch.id);
+    ImportResultsDialog dialog(batch, files, TemplatePath(m_settings.AppFolder, QStringLiteral("导入结果")),
+                               m_settings.LocalPath, m_sink, this);
+    m_runLedgerDialog(dialog);
+}
+
+void Form1::OnImportHistoryClicked()
+{
+    RunAction(QString(), false,
+              [this]
+              {
+                  std::unique_ptr<Database> db = OpenDatabase(m_settings);
+                  ImportHistoryDialog dialog(
+                      ListBatches(*db),
+                      [this, &db](const LedgerBatch& batch)
+                      {
+                          // The list's own loop runs this: a failure is shown here, and the list stays.
+                          try
+                          {
+                              ShowBatchResults(*db, batch);
+                          }
+                          catch (const CorvaneError& error)
+                          {
+                              m_sink.Show(error.Message());
+                          }
+                      },
+                      this);
+                  m_runLedgerDialog(dialog);
+              });
 }

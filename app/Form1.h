@@ -1,6 +1,8 @@
 #pragma once
 
 #include "import/FileList.h"
+#include "import/ImportBatch.h"
+#include "import/LedgerRecords.h"
 #include "services/MessageSink.h"
 #include "services/Settings.h"
 
@@ -10,15 +12,17 @@
 #include <memory>
 #include <optional>
 
+class QDialog;
 class QFileDialog;
 class QLabel;
 class QPushButton;
+class Database;
 class frmFolder;
 
-// The main window: the two working folders and the five buttons. Opening it reads config.pz
-// from the program's folder into the labels; closing it writes the labels' folders back. Each
-// button runs its work to the end; an error that escapes the work is shown and the window stays
-// usable.
+// The main window: the two working folders, the five buttons and 导入记录, which lists the import
+// batches and opens their results. Opening it reads config.pz from the program's folder into the
+// labels; closing it writes the labels' folders back. Each button runs its work to the end; an
+// error that escapes the work is shown and the window stays usable.
 class Form1 : public QWidget
 {
     Q_OBJECT
@@ -30,6 +34,8 @@ public:
     using FolderDialogRunner = std::function<void(frmFolder& dialog)>;
     // Asks the operator a yes-or-no question; true for yes.
     using QuestionRunner = std::function<bool(const QString& text)>;
+    // Runs the import record's dialogs: the list of batches and a batch's results.
+    using LedgerDialogRunner = std::function<void(QDialog& dialog)>;
 
     // programFolder becomes AppFolder. Messages go to sink, or to boxes over this window when
     // it is null.
@@ -39,6 +45,7 @@ public:
     void SetFileDialogRunner(FileDialogRunner runner) { m_runFileDialog = std::move(runner); }
     void SetFolderDialogRunner(FolderDialogRunner runner) { m_runFolderDialog = std::move(runner); }
     void SetQuestionRunner(QuestionRunner runner) { m_askQuestion = std::move(runner); }
+    void SetLedgerDialogRunner(LedgerDialogRunner runner) { m_runLedgerDialog = std::move(runner); }
 
     const Settings& CurrentSettings() const { return m_settings; }
 
@@ -58,6 +65,14 @@ private:
     void OnCommand4Clicked();
     void OnCommand5Clicked();
     void OnCreateDatabaseClicked();
+    void OnImportHistoryClicked();
+
+    // An import batch of the window's own: the sink's boxes may go quiet for its remaining
+    // messages, and the summary's 查看详情 opens the batch's results.
+    void RunBatch(const std::function<BatchCounts()>& batch);
+    // The results of the batch batchId as the ledger holds them. Throws CorvaneError.
+    void ShowBatchResults(const QString& batchId);
+    void ShowBatchResults(Database& db, const LedgerBatch& batch);
 
     // A folder into its label, whole, with the full path as tooltip.
     void ShowFolder(QLabel* label, const QString& folder);
@@ -88,7 +103,12 @@ private:
         {
             m_form.m_sink.Progress(step, done, total);
         }
+        void ShowAbout(const QString& text, const MessageDetail& detail) override
+        {
+            m_form.m_sink.ShowAbout(text, detail);
+        }
         bool Cancelled() override { return m_form.m_stopRequested || m_form.m_sink.Cancelled(); }
+        int Unshown() const override { return m_form.m_sink.Unshown(); }
 
     private:
         Form1& m_form;
@@ -101,6 +121,7 @@ private:
     FileDialogRunner m_runFileDialog;
     FolderDialogRunner m_runFolderDialog;
     QuestionRunner m_askQuestion;
+    LedgerDialogRunner m_runLedgerDialog;
     frmFolder* m_folderDialog = nullptr;
     bool m_busy = false;
     bool m_stoppable = false;
@@ -117,4 +138,5 @@ private:
     QPushButton* m_command3;
     QPushButton* m_command4;
     QPushButton* m_command5;
+    QPushButton* m_importHistory;
 };

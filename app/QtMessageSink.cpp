@@ -1,5 +1,6 @@
 #include "app/QtMessageSink.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -16,6 +17,16 @@ const int kShowAfterMs = 500;
 // Room for a long file name beside the bar's width.
 const int kDialogWidth = 360;
 const char kWritten[] = "成功写入";
+// The first lines of the two imports' summaries.
+const char* const kSummaryTitles[] = {"导入单位信息:操作完成！", "导入项目信息:操作完成！"};
+
+bool IsImportSummary(const QString& text)
+{
+    for (const char* title : kSummaryTitles)
+        if (text.startsWith(QString::fromUtf8(title)))
+            return true;
+    return false;
+}
 } // namespace
 
 // Qt shows a progress dialog from a timer once work takes long; work that has already ended
@@ -65,6 +76,11 @@ QString QtMessageSink::Title() const
 
 void QtMessageSink::Show(const QString& text)
 {
+    if (m_inBatch && m_quiet)
+    {
+        ++m_unshown;
+        return;
+    }
     QMessageBox box(QMessageBox::NoIcon, Title(), text, QMessageBox::Ok, m_owner);
     // XML error texts may hold "<": never read a message as markup.
     box.setTextFormat(Qt::PlainText);
@@ -73,10 +89,27 @@ void QtMessageSink::Show(const QString& text)
     QPushButton* openFolder = nullptr;
     if (text.startsWith(QString::fromUtf8(kWritten)))
         openFolder = box.addButton(QStringLiteral("打开所在文件夹"), QMessageBox::ActionRole);
+    QPushButton* details = nullptr;
+    if (IsImportSummary(text))
+        details = box.addButton(QStringLiteral("查看详情(&D)"), QMessageBox::ActionRole);
+    QCheckBox* quiet = nullptr;
+    if (m_inBatch)
+    {
+        quiet = new QCheckBox(QStringLiteral("本批次不再逐个提示(&Q)"), &box);
+        quiet->setObjectName(QStringLiteral("QuietCheckBox"));
+        box.setCheckBox(quiet);
+    }
     Exec(box);
+    if (quiet && quiet->isChecked())
+        m_quiet = true;
+    if (details && box.clickedButton() == details)
+        m_detailsAsked = true;
     if (openFolder && box.clickedButton() == openFolder)
-        m_openUrl(
-            QUrl::fromLocalFile(QFileInfo(text.mid(QString::fromUtf8(kWritten).size())).absolutePath()));
+    {
+        // Several workbooks are named one to a line, all in one folder.
+        const QString first = text.mid(QString::fromUtf8(kWritten).size()).section(QLatin1Char('\n'), 0, 0);
+        m_openUrl(QUrl::fromLocalFile(QFileInfo(first).absolutePath()));
+    }
 }
 
 int QtMessageSink::Exec(QDialog& box)
@@ -141,7 +174,10 @@ void QtMessageSink::Progress(const QString& step, int done, int total)
     m_dialog->finished = ending; // before the value, which may otherwise show the dialog now
     m_dialog->setValue(qMin(done, total));
     if (ending)
+    {
         m_dialog->hide();
+        m_inBatch = false; // the summary comes next, and is always shown
+    }
     // The batch holds the only thread: let the window repaint between steps. A click that comes
     // through meanwhile finds the window busy.
     QCoreApplication::processEvents();

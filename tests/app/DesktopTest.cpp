@@ -3,17 +3,22 @@
 // the test's folder (or $CORVANE_SCREENSHOTS). Run by tests/app/x-session.sh.
 #include "WindowFixture.h"
 
+#include "app/ImportResultsDialog.h"
 #include "app/QtMessageSink.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressDialog>
 #include <QScreen>
+#include <QTableView>
 #include <QThread>
 #include <QTimer>
 
@@ -225,6 +230,22 @@ protected:
     }
 
     void CloseDuringImport(bool early);
+    // Lets the window paint what the last step changed.
+    static void Settle(int ms = 300)
+    {
+        QElapsedTimer painted;
+        painted.start();
+        while (painted.elapsed() < ms)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    static QAbstractButton* BoxButton(const QString& caption)
+    {
+        if (QMessageBox* box = OpenBox())
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == caption)
+                    return button;
+        return nullptr;
+    }
 
     QString shots;
 };
@@ -360,5 +381,86 @@ TEST_F(Desktop, TheFolderChooserTakesTheOpenFolderOnEnter)
 
     EXPECT_EQ(operatorAtWork.Stuck().toStdString(), "");
     EXPECT_EQ(Find<QLabel>(*form, "Label4")->text(), out + QStringLiteral("/sub/"));
+}
+// A batch with refused files: the operator silences its messages after the first, opens the
+// results from the summary, copies the selected row with Ctrl+C and exports the refused files into
+// one workbook.
+TEST_F(Desktop, TheSummaryOpensTheResultsWhichExportTheRefusedFiles)
+{
+    QFile::copy(QStringLiteral(CORVANE_TEMPLATE_DIR "/导入结果.xls"),
+                temp.settings.AppFolder + QStringLiteral("导入结果.xls"));
+    const auto refused = [this](const QString& name, const QString& corpId)
+    {
+        return temp.WriteFile(In(name), QStringLiteral("<CorpInfo><Basic><CorpID>%1</CorpID></Basic><Reserve>"
+                                                       "<DepotArea>abc</DepotArea></Reserve></CorpInfo>")
+                                            .arg(corpId)
+                                            .toUtf8());
+    };
+    QStringList paths = WriteUnits(1);
+    paths +=
+        {refused(QStringLiteral("u02.dw"), QStringLiteral("U2")), WriteProjectFile(QStringLiteral("p.xm")),
+         refused(QStringLiteral("u04.dw"), QStringLiteral("U4"))};
+    SlowWindowSink window(0);
+    auto form = ShowWindow(window);
+    form->SetFileDialogRunner(Choose(paths));
+    const QString exported = temp.Folder() + QStringLiteral("导入结果.xls");
+    QString offeredName;
+    ImportResultsDialog* results = nullptr;
+    form->SetLedgerDialogRunner(
+        [&](QDialog& dialog)
+        {
+            results = qobject_cast<ImportResultsDialog*>(&dialog);
+            ASSERT_NE(results, nullptr);
+            results->SetFileDialogRunner(
+                [&](QFileDialog& save)
+                {
+                    offeredName = QFileInfo(save.selectedFiles().value(0)).fileName();
+                    return QStringList{exported};
+                });
+            dialog.exec();
+            results = nullptr;
+        });
+    const auto resultsUp = [&] { return results && results->isActiveWindow() && !OpenBox(); };
+    QString exportBox;
+    Operator operatorAtWork(
+        {BoxStep(QStringLiteral("the first refused file"), [] { ClickWidget(*OpenBox()->checkBox()); }),
+         {QStringLiteral("the box ticked"), [] { return OpenBox() && OpenBox()->checkBox()->isChecked(); },
+          PressEnterNow},
+         {QStringLiteral("the summary"), [] { return BoxButton(QStringLiteral("查看详情(&D)")) != nullptr; },
+          Photo(QStringLiteral("summary-details.png"),
+                [] { ClickWidget(*BoxButton(QStringLiteral("查看详情(&D)"))); })},
+         {QStringLiteral("the results"), resultsUp,
+          [&]
+          {
+              results->findChild<QTableView*>(QStringLiteral("ResultFiles"))->selectRow(1);
+              Settle();
+              PhotoOf(*results, QStringLiteral("results-view.png"));
+              results->findChild<QTableView*>(QStringLiteral("ResultFiles"))->setFocus();
+              Xdotool({QStringLiteral("key"), QStringLiteral("ctrl+c")});
+              ClickWidget(*results->findChild<QPushButton*>(QStringLiteral("ExportButton")));
+          }},
+         BoxStep(QStringLiteral("the export's box"), Photo(QStringLiteral("exported.png"),
+                                                           [&]
+                                                           {
+                                                               exportBox = OpenBox()->text();
+                                                               PressEnterNow();
+                                                           })),
+         {QStringLiteral("the results again"), resultsUp, [] {
+              Xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+          }}});
+    Click(*form, "Command1");
+
+    EXPECT_EQ(operatorAtWork.Stuck().toStdString(), "");
+    // Those not shown are kept by the sink all the same.
+    ASSERT_EQ(window.messages.size(), 5) << window.messages.join('\n').toStdString();
+    EXPECT_EQ(window.messages[3], QStringLiteral("导入单位信息:操作完成！\n倒入成功1个文件\n倒入失败3个文件\n"
+                                                 "另有2条消息未逐个提示"));
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              QStringLiteral("文件\t单位\t结果\t变化\t原因\nu02.dw\tU2\t导入失败\t\t"
+                             "导入单位U2信息失败:Reserve/DepotArea 的值 \"abc\" 不是数字\n"));
+    EXPECT_TRUE(offeredName.startsWith(QStringLiteral("导入结果-"))) << offeredName.toStdString();
+    // The workbook itself comes from the export's own change.
+    EXPECT_EQ(exportBox, QStringLiteral("成功写入") + exported);
+    EXPECT_TRUE(QFile::exists(exported));
 }
 } // namespace

@@ -1,18 +1,28 @@
 #include "WindowFixture.h"
 
+#include "app/ImportHistoryDialog.h"
+#include "app/ImportResultsDialog.h"
 #include "app/QtMessageSink.h"
 #include "services/Config.h"
 #include "store/Store.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressDialog>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTableView>
 #include <QTimer>
 #include <QUrl>
 
@@ -159,6 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ControlCase{"Command5", QStringLiteral("..."), QRect(424, 48, 33, 25)},
                       ControlCase{"Command1", QStringLiteral("导入单位信息(&U)"), QRect(8, 80, 105, 33)},
                       ControlCase{"Command2", QStringLiteral("导入项目信息(&P)"), QRect(128, 80, 105, 33)},
+                      ControlCase{"ImportHistory", QStringLiteral("导入记录(&H)"), QRect(240, 80, 105, 33)},
                       ControlCase{"Command4", QStringLiteral("生成统计报表(&R)"), QRect(352, 80, 105, 33)}),
     CaseName<ControlCase>);
 
@@ -513,4 +524,365 @@ TEST_F(WindowTest, TheWrittenBoxOpensTheFolderOfTheWorkbook)
                        });
     window.Show(QStringLiteral("成功写入") + Local(QStringLiteral("国家计委汇总表1207.xls")));
     EXPECT_EQ(opened, QUrl::fromLocalFile(temp.Folder() + QStringLiteral("local")));
+}
+
+namespace
+{
+// Answers the window's boxes as they come up: notes each text, ticks 本批次不再逐个提示 on the
+// box numbered quietAt (from 0), and presses the button captioned press where a box has it, else OK.
+class BoxAnswerer
+{
+public:
+    explicit BoxAnswerer(QString press = QString(), int quietAt = -1)
+        : m_press(std::move(press)), m_quietAt(quietAt)
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Answer(); });
+        m_timer.start();
+    }
+    QStringList texts;
+    QList<bool> offeredQuiet;
+
+private:
+    void Answer()
+    {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        texts.append(box->text());
+        offeredQuiet.append(box->checkBox() != nullptr);
+        if (box->checkBox() && texts.size() - 1 == m_quietAt)
+        {
+            EXPECT_EQ(box->checkBox()->text(), QStringLiteral("本批次不再逐个提示(&Q)"));
+            box->checkBox()->setChecked(true);
+        }
+        for (QAbstractButton* button : box->buttons())
+            if (!m_press.isEmpty() && button->text() == m_press)
+                return button->click();
+        box->button(QMessageBox::Ok)->click();
+    }
+
+    QString m_press;
+    int m_quietAt;
+    QTimer m_timer;
+};
+
+// A batch of the window with files the import refuses: one imported, two with a value that is
+// no number, one project file among the unit files.
+class LedgerWindow : public WindowTest
+{
+protected:
+    void SetUp() override { WriteConfig(); }
+    QString WriteRefusedUnitFile(const QString& name, const QString& corpId, const QString& area) const
+    {
+        return temp.WriteFile(In(name), QStringLiteral("<CorpInfo><Basic><CorpID>%1</CorpID></Basic><Reserve>"
+                                                       "<DepotArea>%2</DepotArea></Reserve></CorpInfo>")
+                                            .arg(corpId, area)
+                                            .toUtf8());
+    }
+    QStringList WriteBatch()
+    {
+        return {WriteUnitFile(QStringLiteral("a.dw"), QStringLiteral("U01")),
+                WriteRefusedUnitFile(QStringLiteral("b.dw"), QStringLiteral("U02"), QStringLiteral("abc")),
+                WriteProjectFile(QStringLiteral("c.xm")),
+                WriteRefusedUnitFile(QStringLiteral("d.dw"), QStringLiteral("U04"), QStringLiteral("xyz"))};
+    }
+    // Runs the batch with the window's own sink, the boxes answered by answerer; the results
+    // dialog, when one opens, is handed to look before it would be shown.
+    void RunBatch(QtMessageSink& window, const std::function<void(ImportResultsDialog&)>& look = {})
+    {
+        auto form = OpenWindow(window);
+        form->SetFileDialogRunner(Choose(WriteBatch()));
+        form->SetLedgerDialogRunner(
+            [&](QDialog& dialog)
+            {
+                auto* results = qobject_cast<ImportResultsDialog*>(&dialog);
+                ASSERT_NE(results, nullptr);
+                ++resultsShown;
+                if (look)
+                    look(*results);
+            });
+        Click(*form, "Command1");
+    }
+    static QStringList Column(const QList<QStringList>& rows, int column)
+    {
+        QStringList cells;
+        for (const QStringList& row : rows)
+            cells.append(row.value(column));
+        return cells;
+    }
+    int resultsShown = 0;
+};
+} // namespace
+
+TEST_F(LedgerWindow, TheSummaryOffersDetailsThatShowTheBatchsFiles)
+{
+    QtMessageSink window;
+    BoxAnswerer answerer(QStringLiteral("查看详情(&D)"));
+    QList<QStringList> rows;
+    QString header;
+    RunBatch(window,
+             [&](ImportResultsDialog& results)
+             {
+                 rows = results.ShownRows();
+                 header = results.HeaderText();
+             });
+
+    ASSERT_EQ(resultsShown, 1);
+    ASSERT_EQ(answerer.texts.size(), 4) << answerer.texts.join('\n').toStdString();
+    EXPECT_EQ(answerer.texts[3], QStringLiteral("导入单位信息:操作完成！\n倒入成功1个文件\n倒入失败3个文件"));
+    EXPECT_EQ(Column(rows, 0), (QStringList{"a.dw", "b.dw", "c.xm", "d.dw"}));
+    EXPECT_EQ(Column(rows, 2), (QStringList{"已导入", "导入失败", "类型不符", "导入失败"}));
+    EXPECT_EQ(Column(rows, 3), (QStringList{"新增", "", "", ""}));
+    EXPECT_EQ(Column(rows, 4).mid(1), answerer.texts.mid(0, 3));
+    EXPECT_EQ(rows[0][1], QStringLiteral("U01"));
+    EXPECT_TRUE(header.startsWith(QStringLiteral("单位信息导入  开始 "))) << header.toStdString();
+    EXPECT_TRUE(header.endsWith(
+        QStringLiteral("共4个文件：导入成功1个（新增1，更新0，未变化0），导入失败3个，未处理0个")))
+        << header.toStdString();
+}
+
+TEST_F(LedgerWindow, TheSummaryWithoutDetailsOpensNothing)
+{
+    QtMessageSink window;
+    BoxAnswerer answerer;
+    RunBatch(window);
+    EXPECT_EQ(answerer.texts.size(), 4);
+    EXPECT_EQ(resultsShown, 0);
+}
+
+// What the operator does in the results and what the table then shows or copies.
+struct ResultsCase
+{
+    std::string name;
+    std::function<QString(ImportResultsDialog&)> act;
+    QString expected;
+    friend void PrintTo(const ResultsCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class ResultsView : public LedgerWindow, public ::testing::WithParamInterface<ResultsCase>
+{
+};
+
+TEST_P(ResultsView, ShowsOrCopies)
+{
+    QtMessageSink window;
+    BoxAnswerer answerer(QStringLiteral("查看详情(&D)"));
+    QString seen;
+    RunBatch(window, [&](ImportResultsDialog& results) { seen = GetParam().act(results); });
+    EXPECT_EQ(seen, GetParam().expected) << seen.toStdString();
+}
+
+namespace
+{
+QString Files(const ImportResultsDialog& results)
+{
+    QStringList names;
+    for (const QStringList& row : results.ShownRows())
+        names.append(row.value(0));
+    return names.join(QLatin1Char(' '));
+}
+QTableView* Table(const ImportResultsDialog& results)
+{
+    return results.findChild<QTableView*>(QStringLiteral("ResultFiles"));
+}
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(
+    ImportResults, ResultsView,
+    ::testing::Values(
+        ResultsCase{"InBatchOrderAtFirst", [](ImportResultsDialog& r) { return Files(r); },
+                    QStringLiteral("a.dw b.dw c.xm d.dw")},
+        ResultsCase{"OnlyTheFilesNeedingAction",
+                    [](ImportResultsDialog& r)
+                    {
+                        r.findChild<QCheckBox*>(QStringLiteral("OnlyNeedingAction"))->setChecked(true);
+                        return Files(r);
+                    },
+                    QStringLiteral("b.dw c.xm d.dw")},
+        ResultsCase{"SortedByAHeaderDescending",
+                    [](ImportResultsDialog& r)
+                    {
+                        Table(r)->horizontalHeader()->setSortIndicator(0, Qt::DescendingOrder);
+                        return Files(r);
+                    },
+                    QStringLiteral("d.dw c.xm b.dw a.dw")},
+        ResultsCase{"SortedByResult",
+                    [](ImportResultsDialog& r)
+                    {
+                        Table(r)->horizontalHeader()->setSortIndicator(2, Qt::AscendingOrder);
+                        return Files(r).section(QLatin1Char(' '), 0, 0);
+                    },
+                    QStringLiteral("b.dw")},
+        ResultsCase{"CopyTakesTheSelectedRowsTabSeparated",
+                    [](ImportResultsDialog& r)
+                    {
+                        Table(r)->selectRow(0);
+                        r.findChild<QPushButton*>(QStringLiteral("CopyButton"))->click();
+                        return QApplication::clipboard()->text();
+                    },
+                    QStringLiteral("文件\t单位\t结果\t变化\t原因\na.dw\tU01\t已导入\t新增\t已导入\n")},
+        ResultsCase{
+            "CopyMakesAMessagesLineBreaksSpaces",
+            [](ImportResultsDialog& r)
+            {
+                Table(r)->selectRow(2);
+                // The path of the file is the temporary folder's.
+                return r.CopiedText()
+                    .section(QLatin1Char('\n'), 1)
+                    .replace(QRegularExpression(QStringLiteral(":/\\S*/c.xm")), QStringLiteral(":c.xm"));
+            },
+            QStringLiteral("c.xm\t\t类型不符\t\t不是单位信息文件:c.xm 这是项目信息文件 (根元素 <Report>)\n")},
+        ResultsCase{"TheDetailPaneHoldsTheElementAndValue",
+                    [](ImportResultsDialog& r)
+                    {
+                        Table(r)->selectRow(1);
+                        return r.findChild<QPlainTextEdit*>(QStringLiteral("FileMessages"))->toPlainText();
+                    },
+                    QStringLiteral("导入单位U02信息失败:Reserve/DepotArea 的值 \"abc\" 不是数字\n"
+                                   "    元素：Reserve/DepotArea\n    值：abc")}),
+    CaseName<ResultsCase>);
+
+// A file with messages about values: each one with its element and value, in order.
+TEST(ImportResults, TheDetailPaneShowsEveryMessageWithItsElementAndValue)
+{
+    LedgerFile file;
+    file.name = QStringLiteral("b.dw");
+    file.outcome = QStringLiteral("failed");
+    file.messages = {
+        {QStringLiteral("第一条"), {QStringLiteral("//CorpInfo/Basic/Type"), QStringLiteral("99")}},
+        {QStringLiteral("第二条"), {}}};
+    RecordingSink sink;
+    ImportResultsDialog results(LedgerBatch{}, {file}, QString(), QString(), sink);
+    EXPECT_EQ(results.findChild<QPlainTextEdit*>(QStringLiteral("FileMessages"))->toPlainText(),
+              QStringLiteral("第一条\n    元素：//CorpInfo/Basic/Type\n    值：99\n\n第二条"));
+    EXPECT_EQ(results.ShownRows().value(0).value(4), QStringLiteral("第一条"));
+}
+
+TEST_F(LedgerWindow, TickingQuietCountsTheBatchsLaterMessagesInItsSummary)
+{
+    QtMessageSink window;
+    BoxAnswerer answerer(QStringLiteral("查看详情(&D)"), 0);
+    QString header;
+    RunBatch(window, [&](ImportResultsDialog& results) { header = results.HeaderText(); });
+
+    ASSERT_EQ(answerer.texts.size(), 2) << answerer.texts.join('\n').toStdString();
+    EXPECT_EQ(answerer.texts[1], QStringLiteral("导入单位信息:操作完成！\n倒入成功1个文件\n倒入失败3个文件\n"
+                                                "另有2条消息未逐个提示"));
+    EXPECT_EQ(answerer.offeredQuiet, (QList<bool>{true, false}));
+    EXPECT_TRUE(header.endsWith(QStringLiteral("，另有2条消息未逐个提示"))) << header.toStdString();
+}
+
+TEST_F(LedgerWindow, TheNextBatchShowsItsMessagesAgain)
+{
+    QtMessageSink window;
+    {
+        BoxAnswerer quiet(QString(), 0);
+        RunBatch(window);
+    }
+    BoxAnswerer answerer;
+    RunBatch(window);
+    ASSERT_EQ(answerer.texts.size(), 4) << answerer.texts.join('\n').toStdString();
+    EXPECT_EQ(answerer.texts[3], QStringLiteral("导入单位信息:操作完成！\n倒入成功1个文件\n倒入失败3个文件"));
+    EXPECT_EQ(answerer.offeredQuiet, (QList<bool>{true, true, true, false}));
+}
+
+TEST_F(LedgerWindow, TheImportRecordListsBatchesNewestFirstAndOpensOne)
+{
+    auto form = OpenWindow(sink);
+    form->SetFileDialogRunner(Choose({WriteUnitFile(QStringLiteral("a.dw"), QStringLiteral("U01"))}));
+    Click(*form, "Command1");
+    form->SetFileDialogRunner(Choose({WriteProjectFile(QStringLiteral("p.xm"))}));
+    Click(*form, "Command2");
+    QList<QStringList> rows;
+    QString opened;
+    form->SetLedgerDialogRunner(
+        [&](QDialog& dialog)
+        {
+            if (auto* list = qobject_cast<ImportHistoryDialog*>(&dialog))
+            {
+                rows = list->Rows();
+                list->OpenRow(1);
+            }
+            else if (auto* results = qobject_cast<ImportResultsDialog*>(&dialog))
+                opened = results->ShownRows().value(0).value(0);
+        });
+    Click(*form, "ImportHistory");
+
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0].mid(1, 8), (QStringList{"项目信息", "1", "1", "0", "0", "1", "0", "0"}));
+    EXPECT_EQ(rows[1].mid(1, 8), (QStringList{"单位信息", "1", "1", "0", "0", "1", "0", "0"}));
+    // Local time, as the clock on the wall.
+    EXPECT_LE(qAbs(QDateTime::fromString(rows[0][0], QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                       .secsTo(QDateTime::currentDateTime())),
+              60);
+    EXPECT_EQ(opened, QStringLiteral("a.dw"));
+}
+
+// An export that fails (here: no template beside the program) is told in a box; the results stay.
+class FailedExport : public LedgerWindow, public ::testing::WithParamInterface<const char*>
+{
+};
+
+TEST_P(FailedExport, IsShownAndTheResultsStay)
+{
+    auto form = OpenWindow(sink);
+    form->SetFileDialogRunner(Choose(WriteBatch()));
+    Click(*form, "Command1");
+    const QString out = temp.Folder() + QStringLiteral("out");
+    QDir().mkpath(out);
+    bool stillOpen = false;
+    form->SetLedgerDialogRunner(
+        [&](QDialog& dialog)
+        {
+            auto* list = qobject_cast<ImportHistoryDialog*>(&dialog);
+            if (list)
+                return list->OpenRow(0);
+            auto& results = static_cast<ImportResultsDialog&>(dialog);
+            results.SetFileDialogRunner([&](QFileDialog&)
+                                        { return QStringList{out + QStringLiteral("/导入结果.xls")}; });
+            results.SetFolderDialogRunner(ChooseFolder(out, "OKButton"));
+            results.show();
+            Click(results, GetParam());
+            stillOpen = results.isVisible();
+        });
+    sink.messages.clear();
+    Click(*form, "ImportHistory");
+
+    ASSERT_EQ(sink.messages.size(), 1);
+    EXPECT_FALSE(sink.messages[0].startsWith(QStringLiteral("成功写入"))) << sink.messages[0].toStdString();
+    EXPECT_TRUE(stillOpen);
+    EXPECT_TRUE(QDir(out).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(ImportResults, FailedExport,
+                         ::testing::Values("ExportButton", "ExportPerUnitButton"),
+                         [](const ::testing::TestParamInfo<const char*>& test)
+                         { return std::string(test.param); });
+
+// Each unit's workbook is named in the one box, one path to a line, all in the chosen folder.
+TEST_F(LedgerWindow, ExportPerUnitNamesEveryWorkbookWritten)
+{
+    ASSERT_TRUE(QFile::copy(QStringLiteral(CORVANE_TEMPLATE_DIR "/导入结果.xls"),
+                            temp.settings.AppFolder + QStringLiteral("导入结果.xls")));
+    QtMessageSink window;
+    BoxAnswerer answerer(QStringLiteral("查看详情(&D)"));
+    const QString out = temp.Folder() + QStringLiteral("out");
+    QDir().mkpath(out);
+    RunBatch(window,
+             [&](ImportResultsDialog& results)
+             {
+                 results.SetFolderDialogRunner(ChooseFolder(out, "OKButton"));
+                 results.show();
+                 Click(results, "ExportPerUnitButton");
+             });
+
+    ASSERT_EQ(answerer.texts.size(), 5) << answerer.texts.join('\n').toStdString();
+    ASSERT_TRUE(answerer.texts[4].startsWith(QStringLiteral("成功写入"))) << answerer.texts[4].toStdString();
+    const QStringList paths = answerer.texts[4].mid(4).split(QLatin1Char('\n'));
+    QStringList written;
+    for (const QString& name : QDir(out).entryList(QDir::Files))
+        written.append(out + QLatin1Char('/') + name);
+    EXPECT_GE(paths.size(), 2);
+    EXPECT_EQ(QSet<QString>(paths.begin(), paths.end()), QSet<QString>(written.begin(), written.end()));
 }
