@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <tuple>
 
 class Database;
 struct Settings;
@@ -92,18 +93,19 @@ protected:
     {
         return ok && !(m_kind.KeyRequired() && key.isEmpty());
     }
-    // The file's ledger entry, written with its rows.
-    void WriteEntry(const QString& name, const XmlNode& root, const QString& key, bool imported,
-                    const HeldMessages& held)
+    // The ledger entry of the file in hand, written with its rows.
+    void WriteEntry(const XmlNode& root, const QString& key, bool imported, const HeldMessages& held)
     {
-        m_outcome.ledger.Write(m_db, Entry(name, root, key, imported, held.Messages()));
+        m_outcome.ledger.Write(m_db, Entry(root, key, imported, held.Messages()));
     }
-    ImportLedger::Entry Entry(const QString& name, const XmlNode& root, const QString& key, bool imported,
+    ImportLedger::Entry Entry(const XmlNode& root, const QString& key, bool imported,
                               const LedgerMessages& messages) const
     {
-        const auto [unitId, unitName] = m_kind.UnitOf(root);
-        return {name,     key,    imported ? LedgerOutcome::kImported : LedgerOutcome::kFailed,
-                messages, unitId, unitName};
+        ImportLedger::Entry entry =
+            m_outcome.ledger.InHand(imported ? LedgerOutcome::kImported : LedgerOutcome::kFailed, messages);
+        entry.key = key;
+        std::tie(entry.unitId, entry.unitName) = m_kind.UnitOf(root);
+        return entry;
     }
 
     Database& m_db;

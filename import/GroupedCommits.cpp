@@ -28,7 +28,7 @@ bool GroupedCommits::Import(const QString& name, const XmlNode& root, const QStr
         // What the sections wrote is kept even when a later one failed.
         ok = m_kind.ImportDocument(m_db, root, key, held);
         if (!m_db.Unusable())
-            WriteEntry(name, root, key, Imported(ok, key), held);
+            WriteEntry(root, key, Imported(ok, key), held);
         if (!m_db.Unusable())
             file.Release();
     }
@@ -43,7 +43,7 @@ bool GroupedCommits::Import(const QString& name, const XmlNode& root, const QStr
         m_outcome.StopForDatabase(name, m_db.LastFailure());
         return false;
     }
-    m_group.append({name, Entry(name, root, key, Imported(ok, key), held.Messages())});
+    m_group.append({name, Entry(root, key, Imported(ok, key), held.Messages())});
     held.Deliver();
     if (m_group.size() >= kGroupFiles || m_groupTimer.elapsed() >= kGroupMilliseconds ||
         !m_db.InTransaction())

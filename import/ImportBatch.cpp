@@ -85,6 +85,15 @@ QStringList DatabaseFilesIn(const QString& folder, const QStringList& names, con
     return own;
 }
 
+ImportLedger::Entry NeverLoaded(const QString& name, const QString& outcome, const QString& text)
+{
+    ImportLedger::Entry entry;
+    entry.name = name;
+    entry.outcome = outcome;
+    entry.messages = {{text, {}}};
+    return entry;
+}
+
 // Shows why each file of the list that is no report file stays out of the batch, and enters it.
 void ShowSkippedFiles(const QString& folder, const QStringList& ownFiles, const FileList& files,
                       const BatchKind& kind, MessageSink& sink, ImportLedger& ledger)
@@ -94,14 +103,14 @@ void ShowSkippedFiles(const QString& folder, const QStringList& ownFiles, const 
         const QString text = QStringLiteral("不是") + DescribeRoot(kind.RootName()) + QStringLiteral(":") +
                              folder + own + QStringLiteral("\n这是本程序的数据库文件");
         sink.Show(text);
-        ledger.Later({own, QString(), LedgerOutcome::kWrongKind, {{text, {}}}, {}, {}});
+        ledger.Later(NeverLoaded(own, LedgerOutcome::kWrongKind, text));
     }
     for (const UnreadableFile& entry : files.unreadable)
     {
         const QString text =
             QStringLiteral("无法打开指定文件") + folder + entry.name + QLatin1Char('\n') + entry.reason;
         sink.Show(text);
-        ledger.Later({entry.name, QString(), LedgerOutcome::kUnloadable, {{text, {}}}, {}, {}});
+        ledger.Later(NeverLoaded(entry.name, LedgerOutcome::kUnloadable, text));
     }
 }
 
@@ -183,7 +192,7 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
         outcome.ledger.Describe(name, loaded.size, loaded.sha256);
         if (!loaded.error.isEmpty())
         {
-            outcome.ledger.Later({name, QString(), LedgerOutcome::kUnloadable, {{loaded.error, {}}}, {}, {}});
+            outcome.ledger.Later(outcome.ledger.InHand(LedgerOutcome::kUnloadable, {{loaded.error, {}}}));
             outcome.Stop(loaded.error);
             break;
         }
@@ -194,7 +203,7 @@ BatchCounts ImportFiles(const FileList& files, BatchKind& kind, const Settings& 
         {
             const QString text = WrongKindMessage(folder + name, kind.RootName(), rootName, rootNamespace);
             sink.Show(text);
-            outcome.ledger.Later({name, QString(), LedgerOutcome::kWrongKind, {{text, {}}}, {}, {}});
+            outcome.ledger.Later(outcome.ledger.InHand(LedgerOutcome::kWrongKind, {{text, {}}}));
             ++outcome.counts.failed;
             continue;
         }

@@ -63,17 +63,26 @@ void ImportLedger::LoadHistory(Database& db, const QString& keyTable, const QStr
 
 void ImportLedger::Describe(const QString& name, qint64 size, const QByteArray& sha256)
 {
-    File& file = Met(name);
-    file.size = size;
-    file.sha256 = sha256;
+    m_inHand = Entry{};
+    m_inHand.name = name;
+    m_inHand.number = ++m_met;
+    m_inHand.size = size;
+    m_inHand.sha256 = sha256;
 }
 
-ImportLedger::File& ImportLedger::Met(const QString& name)
+ImportLedger::Entry ImportLedger::InHand(const QString& outcome, const LedgerMessages& messages) const
 {
-    File& file = m_files[name];
-    if (file.number == 0)
-        file.number = int(m_files.size());
-    return file;
+    Entry entry = m_inHand;
+    entry.outcome = outcome;
+    entry.messages = messages;
+    return entry;
+}
+
+void ImportLedger::Enter(int number)
+{
+    if (size_t(number) >= m_entered.size())
+        m_entered.resize(size_t(number) + 1);
+    m_entered[size_t(number)] = true;
 }
 
 // An imported file's content against what its key held before it, in the database or earlier in
@@ -117,26 +126,38 @@ void ImportLedger::WriteBatch(Database& db)
 
 void ImportLedger::Insert(Database& db, const Entry& entry)
 {
-    File& facts = Met(entry.name);
-    facts.entered = true;
-    const int number = facts.number;
+    const int number = entry.number;
+    Enter(number);
     const bool imported = entry.outcome == LedgerOutcome::kImported;
-    db.Execute(
-          QStringLiteral("INSERT INTO imp_file (batch_id, file_no, file_name, file_size, sha256, file_key, "
-                         "unit_id, unit_name, outcome, change) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-          {m_id, number, entry.name, facts.size < 0 ? QVariant() : QVariant(facts.size),
-           facts.sha256.isEmpty() ? QVariant() : QVariant(QString::fromLatin1(facts.sha256)),
-           NullIfEmpty(entry.key), NullIfEmpty(entry.unitId), NullIfEmpty(entry.unitName), entry.outcome,
-           imported && !entry.key.isEmpty() ? QVariant(Change(entry.key, facts.sha256)) : QVariant()})
-        .finish();
+    // Bound straight to the engine: Qt's binding layer costs more than the insert itself.
+    const QVariant file[] = {
+        m_id,
+        number,
+        entry.name,
+        entry.size < 0 ? QVariant() : QVariant(entry.size),
+        entry.sha256.isEmpty() ? QVariant() : QVariant(QString::fromLatin1(entry.sha256)),
+        NullIfEmpty(entry.key),
+        NullIfEmpty(entry.unitId),
+        NullIfEmpty(entry.unitName),
+        entry.outcome,
+        imported && !entry.key.isEmpty() ? QVariant(Change(entry.key, entry.sha256)) : QVariant()};
+    db.Run(QStringLiteral("INSERT INTO imp_file (batch_id, file_no, file_name, file_size, sha256, file_key, "
+                          "unit_id, unit_name, outcome, change) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+           file);
     int position = 0;
     for (const LedgerMessage& message : entry.messages)
-        db.Execute(
-              QStringLiteral("INSERT INTO imp_message (batch_id, file_no, message_no, text, element, value) "
-                             "VALUES (?, ?, ?, ?, ?, ?)"),
-              {m_id, number, ++position, message.text, NullIfEmpty(message.detail.element),
-               message.detail.element.isEmpty() ? QVariant() : QVariant(message.detail.value)})
-            .finish();
+    {
+        const QVariant values[] = {m_id,
+                                   number,
+                                   ++position,
+                                   message.text,
+                                   NullIfEmpty(message.detail.element),
+                                   message.detail.element.isEmpty() ? QVariant()
+                                                                    : QVariant(message.detail.value)};
+        db.Run(QStringLiteral("INSERT INTO imp_message (batch_id, file_no, message_no, text, element, value) "
+                              "VALUES (?, ?, ?, ?, ?, ?)"),
+               values);
+    }
 }
 
 void ImportLedger::Write(Database& db, const Entry& entry)
@@ -145,9 +166,11 @@ void ImportLedger::Write(Database& db, const Entry& entry)
     Insert(db, entry);
 }
 
-void ImportLedger::Later(const Entry& entry)
+void ImportLedger::Later(Entry entry)
 {
-    Met(entry.name).entered = true;
+    if (entry.number == 0)
+        entry.number = ++m_met;
+    Enter(entry.number);
     m_later.append(entry);
 }
 
@@ -158,21 +181,32 @@ void ImportLedger::Finish(Database& db, const QStringList& names, const BatchCou
     {
         if (db.Unusable() || db.ConnectionLost())
             return;
-        for (const QString& name : names)
-            if (!Met(name).entered)
-                m_later.append({name, QString(), LedgerOutcome::kUnprocessed, {}, {}, {}});
+        const int first = m_listed - int(names.size()) + 1;
+        for (int k = 0; k < names.size(); ++k)
+            if (size_t(first + k) >= m_entered.size() || !m_entered[size_t(first + k)])
+            {
+                Entry entry;
+                entry.name = names[k];
+                entry.outcome = LedgerOutcome::kUnprocessed;
+                entry.number = first + k;
+                m_later.append(entry);
+            }
+        QHash<QString, int> numbers;
+        if (!m_notMoved.isEmpty())
+            for (int k = 0; k < names.size(); ++k)
+                numbers.insert(names[k], first + k);
         Transaction transaction(db);
         WriteBatch(db);
         for (const Entry& entry : std::as_const(m_later))
             Insert(db, entry);
         // In chunks: each statement reads the whole unindexed table once.
-        for (qsizetype first = 0; first < m_notMoved.size(); first += 500)
+        for (qsizetype start = 0; start < m_notMoved.size(); start += 500)
         {
             QVariantList values{LedgerOutcome::kNotMoved, m_id};
             QStringList marks;
-            for (const QString& name : m_notMoved.mid(first, 500))
+            for (const QString& name : m_notMoved.mid(start, 500))
             {
-                values.append(Met(name).number);
+                values.append(numbers.value(name));
                 marks.append(QStringLiteral("?"));
             }
             db.Execute(

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <vector>
+
 class Database;
 struct BatchCounts;
 
@@ -56,13 +58,18 @@ public:
         LedgerMessages messages;
         QString unitId;
         QString unitName; // where the file names its unit
+        int number = 0;   // in the order the batch met the files; 0 for one it never loaded
+        qint64 size = -1;
+        QByteArray sha256;
     };
     // What the database holds already, for telling new keys from updated and unchanged ones:
     // the keys of keyTable.keyColumn and the content last imported for each key. Throws
     // CorvaneError.
     void LoadHistory(Database& db, const QString& keyTable, const QString& keyColumn);
-    // The size and hash of a file as its loader read it, for its entry.
+    // The file in hand, with its size and hash as its loader read it.
     void Describe(const QString& name, qint64 size, const QByteArray& sha256);
+    // An entry for the file in hand, to complete.
+    Entry InHand(const QString& outcome, const LedgerMessages& messages = {}) const;
     // Inside the transaction that holds the file's rows. Throws CorvaneError.
     void Write(Database& db, const Entry& entry);
     // The transactions so far are committed: the batch row is among them.
@@ -70,11 +77,13 @@ public:
     // The transaction in hand was undone: its entries are not in the database.
     void Discard() { m_uncommitted.clear(); }
     // A file whose entry is written at the end of the batch, or again after its commit failed.
-    void Later(const Entry& entry);
+    // One the batch never loaded gets the next number.
+    void Later(Entry entry);
     // Imported files that stayed in the import folder.
     void NotMoved(const QStringList& names) { m_notMoved += names; }
-    // Stores the batch's end and counts, the entries left to write, every file of names without
-    // an entry as not processed, and the files not moved, in a transaction of its own. notShown:
+    // Stores the batch's end and counts, the entries left to write, every file of names (the
+    // list the files in hand came from, after the files numbered as never loaded) without an
+    // entry as not processed, and the files not moved, in a transaction of its own. notShown:
     // messages the operator chose not to see one by one. A failure here changes nothing the batch
     // did and shows nothing: the batch's own messages already told it.
     void Finish(Database& db, const QStringList& names, const BatchCounts& counts, int notShown) noexcept;
@@ -86,20 +95,15 @@ private:
     void Insert(Database& db, const Entry& entry);
     QString Change(const QString& key, const QByteArray& sha256);
 
-    struct File
-    {
-        int number = 0;       // in the order the batch met the files
-        bool entered = false; // its entry is written or to write
-        qint64 size = -1;
-        QByteArray sha256;
-    };
-    File& Met(const QString& name);
+    void Enter(int number);
     const QString m_id;
     const QString m_kind;
     const QString m_started;
     const int m_listed;
     bool m_batchStored = false; // by a committed transaction
-    QHash<QString, File> m_files;
+    int m_met = 0;              // files numbered
+    Entry m_inHand;
+    std::vector<bool> m_entered; // by number: its entry is written or to write
     QVector<Entry> m_later;
     QStringList m_notMoved;
     QSet<QString> m_keys;                     // in the database

@@ -33,7 +33,7 @@ bool OneFileTransactions::Import(const QString& name, const XmlNode& root, const
             Transaction transaction(m_db, Transaction::AlreadyBegun);
             m_db.LockKey(key);
             ok = m_kind.ImportDocument(m_db, root, key, held);
-            WriteEntry(name, root, key, Imported(ok, key), held);
+            WriteEntry(root, key, Imported(ok, key), held);
             try
             {
                 transaction.Commit();
@@ -84,7 +84,7 @@ bool OneFileTransactions::Import(const QString& name, const XmlNode& root, const
     if (committed)
         m_outcome.ledger.Committed();
     else
-        m_outcome.ledger.Later(Entry(name, root, key, false, shown));
+        m_outcome.ledger.Later(Entry(root, key, false, shown));
     m_outcome.Settle(name, Imported(ok, key));
     m_outcome.StartMoves();
     return true;

@@ -414,6 +414,12 @@ TEST_F(Batch, FailedMoveIsReportedInTheSummaryAndTheBatchGoesOn)
     EXPECT_TRUE(QFile::exists(Local(QStringLiteral("U3.dw"))));
     EXPECT_TRUE(QFile::exists(In(QStringLiteral("U2.dw"))));
     EXPECT_EQ(temp.Scalar(QStringLiteral("select count(*) from dat_corp_info")).toInt(), 4);
+    auto db = temp.Open();
+    QStringList outcomes;
+    for (const LedgerFile& file : BatchFiles(*db, counts.batchId))
+        outcomes.append(file.outcome);
+    EXPECT_EQ(outcomes, QStringList({"imported", "imported, not moved", "imported"}));
+    EXPECT_EQ(FindBatch(*db, counts.batchId)->notMoved, 1);
 }
 
 // Another import of the same folder took a file after it was imported here: it is gone from the
