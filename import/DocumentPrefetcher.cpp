@@ -3,11 +3,25 @@
 #include "services/BackgroundThread.h"
 
 #include <libxml/parser.h>
-#include <openssl/sha.h>
+#include <openssl/evp.h>
 
 #include <algorithm>
 #include <new>
 #include <utility>
+
+namespace
+{
+// The digest is looked up once: OpenSSL's one-call SHA256() looks it up for every file.
+QByteArray Sha256Hex(const QByteArray& content)
+{
+    static EVP_MD* const sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!sha256 || !EVP_Digest(content.constData(), size_t(content.size()), digest, &length, sha256, nullptr))
+        return QByteArray(); // entered without a hash
+    return QByteArray(reinterpret_cast<const char*>(digest), int(length)).toHex();
+}
+} // namespace
 
 DocumentPrefetcher::Hold::Hold(Hold&& other) noexcept
     : m_owner(std::exchange(other.m_owner, nullptr)), m_bytes(std::exchange(other.m_bytes, 0))
@@ -236,10 +250,7 @@ void DocumentPrefetcher::LoadAll(int loader)
                 [&](const QByteArray& content)
                 {
                     loaded.size = content.size();
-                    unsigned char digest[SHA256_DIGEST_LENGTH];
-                    SHA256(reinterpret_cast<const unsigned char*>(content.constData()),
-                           size_t(content.size()), digest);
-                    loaded.sha256 = QByteArray(reinterpret_cast<const char*>(digest), sizeof digest).toHex();
+                    loaded.sha256 = Sha256Hex(content);
                 });
             loaded.error = GetXmlError();
             loaded.document.PrepareLookups();

@@ -9,7 +9,6 @@
 #include <QStringList>
 
 #include <optional>
-#include <tuple>
 
 class Database;
 struct Settings;
@@ -104,7 +103,7 @@ protected:
         ImportLedger::Entry entry =
             m_outcome.ledger.InHand(imported ? LedgerOutcome::kImported : LedgerOutcome::kFailed, messages);
         entry.key = key;
-        std::tie(entry.unitId, entry.unitName) = m_kind.UnitOf(root);
+        entry.unitId = m_kind.UnitOf(root, key);
         return entry;
     }
 

@@ -28,8 +28,8 @@ public:
     virtual void LoadDictionaries(Database& db, MessageSink& sink) = 0;
     // The document's identifier (UnitId, ProjectKey).
     virtual QString ReadKey(const XmlNode& root) const = 0;
-    // The reporting unit a document names: its id and, where the document gives it, its name.
-    virtual std::pair<QString, QString> UnitOf(const XmlNode& root) const = 0;
+    // The id of the reporting unit a document with this key belongs to.
+    virtual QString UnitOf(const XmlNode& root, const QString& key) const = 0;
     // The table and column that hold the kind's keys.
     virtual std::pair<QString, QString> KeyColumn() const = 0;
     // The absolute paths ReadKey and the sections read, handed to the loaders at the start so

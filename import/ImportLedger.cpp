@@ -47,7 +47,7 @@ void ImportLedger::LoadHistory(Database& db, const QString& keyTable, const QStr
 {
     QSqlQuery& keys = db.Execute(QStringLiteral("SELECT %1 FROM %2").arg(keyColumn, keyTable));
     while (keys.next())
-        m_keys.insert(keys.value(0).toString());
+        m_content.insert(keys.value(0).toString(), QByteArray());
     keys.finish();
     // Later batches and later files of a batch overwrite earlier ones.
     QSqlQuery& content = db.Execute(
@@ -57,7 +57,12 @@ void ImportLedger::LoadHistory(Database& db, const QString& keyTable, const QStr
             "ORDER BY b.started_at, f.file_no"),
         {m_kind, LedgerOutcome::kImported, LedgerOutcome::kNotMoved});
     while (content.next())
-        m_lastContent.insert(content.value(0).toString(), content.value(1).toByteArray());
+    {
+        // A key whose rows are gone counts as new.
+        const auto key = m_content.find(content.value(0).toString());
+        if (key != m_content.end())
+            *key = content.value(1).toByteArray();
+    }
     content.finish();
 }
 
@@ -89,30 +94,40 @@ void ImportLedger::Enter(int number)
 // the transaction in hand.
 QString ImportLedger::Change(const QString& key, const QByteArray& sha256)
 {
-    const auto earlier = m_uncommitted.constFind(key);
-    const bool known = earlier != m_uncommitted.constEnd() || m_keys.contains(key);
-    const QByteArray last = earlier != m_uncommitted.constEnd() ? *earlier : m_lastContent.value(key);
-    m_uncommitted.insert(key, sha256);
-    if (!sha256.isEmpty() && last == sha256)
-        return LedgerChange::kUnchanged;
-    return known ? LedgerChange::kUpdated : LedgerChange::kNew;
+    const auto earlier = m_content.find(key);
+    if (earlier == m_content.end())
+    {
+        m_undo.append({key, std::nullopt});
+        m_content.insert(key, sha256);
+        return LedgerChange::kNew;
+    }
+    m_undo.append({key, *earlier});
+    const bool same = !sha256.isEmpty() && *earlier == sha256;
+    *earlier = sha256;
+    return same ? LedgerChange::kUnchanged : LedgerChange::kUpdated;
 }
 
 void ImportLedger::Committed()
 {
     m_batchStored = true;
-    for (auto file = m_uncommitted.constBegin(); file != m_uncommitted.constEnd(); ++file)
-    {
-        m_keys.insert(file.key());
-        m_lastContent.insert(file.key(), file.value());
-    }
-    m_uncommitted.clear();
+    m_undo.clear();
+}
+
+void ImportLedger::Discard()
+{
+    for (auto change = m_undo.crbegin(); change != m_undo.crend(); ++change)
+        if (change->second)
+            m_content.insert(change->first, *change->second);
+        else
+            m_content.remove(change->first);
+    m_undo.clear();
+    m_batchInHand = false;
 }
 
 // Until a commit holds it, every transaction that writes an entry carries the batch row too.
 void ImportLedger::WriteBatch(Database& db)
 {
-    if (m_batchStored)
+    if (m_batchStored || m_batchInHand)
         return;
     const QString databaseUser = db.Kind() == Engine::PostgreSQL ? db.Connection().userName() : QString();
     db.Execute(QStringLiteral("INSERT INTO imp_batch (batch_id, kind, started_at, os_user, host, db_user, "
@@ -122,6 +137,7 @@ void ImportLedger::WriteBatch(Database& db)
                 NullIfEmpty(databaseUser), QStringLiteral(CORVANE_VERSION), db.Connection().databaseName(),
                 m_listed})
         .finish();
+    m_batchInHand = true;
 }
 
 void ImportLedger::Insert(Database& db, const Entry& entry)
@@ -138,11 +154,10 @@ void ImportLedger::Insert(Database& db, const Entry& entry)
         entry.sha256.isEmpty() ? QVariant() : QVariant(QString::fromLatin1(entry.sha256)),
         NullIfEmpty(entry.key),
         NullIfEmpty(entry.unitId),
-        NullIfEmpty(entry.unitName),
         entry.outcome,
         imported && !entry.key.isEmpty() ? QVariant(Change(entry.key, entry.sha256)) : QVariant()};
     db.Run(QStringLiteral("INSERT INTO imp_file (batch_id, file_no, file_name, file_size, sha256, file_key, "
-                          "unit_id, unit_name, outcome, change) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                          "unit_id, outcome, change) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
            file);
     int position = 0;
     for (const LedgerMessage& message : entry.messages)

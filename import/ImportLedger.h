@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 class Database;
@@ -57,8 +59,7 @@ public:
         QString outcome;
         LedgerMessages messages;
         QString unitId;
-        QString unitName; // where the file names its unit
-        int number = 0;   // in the order the batch met the files; 0 for one it never loaded
+        int number = 0; // in the order the batch met the files; 0 for one it never loaded
         qint64 size = -1;
         QByteArray sha256;
     };
@@ -75,7 +76,7 @@ public:
     // The transactions so far are committed: the batch row is among them.
     void Committed();
     // The transaction in hand was undone: its entries are not in the database.
-    void Discard() { m_uncommitted.clear(); }
+    void Discard();
     // A file whose entry is written at the end of the batch, or again after its commit failed.
     // One the batch never loaded gets the next number.
     void Later(Entry entry);
@@ -101,12 +102,14 @@ private:
     const QString m_started;
     const int m_listed;
     bool m_batchStored = false; // by a committed transaction
+    bool m_batchInHand = false; // by the transaction in hand
     int m_met = 0;              // files numbered
     Entry m_inHand;
     std::vector<bool> m_entered; // by number: its entry is written or to write
     QVector<Entry> m_later;
     QStringList m_notMoved;
-    QSet<QString> m_keys;                     // in the database
-    QHash<QString, QByteArray> m_lastContent; // key -> hash of its last imported file
-    QHash<QString, QByteArray> m_uncommitted; // the same of the transaction in hand
+    // Every key in the database, with the hash of the file last imported for it where known.
+    QHash<QString, QByteArray> m_content;
+    // What the transaction in hand changed there: each key with its earlier hash, none for a new key.
+    QVector<std::pair<QString, std::optional<QByteArray>>> m_undo;
 };

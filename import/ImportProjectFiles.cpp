@@ -27,10 +27,9 @@ public:
         m_dictionaries = LoadProjectDictionaries(db, sink);
     }
     QString ReadKey(const XmlNode& root) const override { return ProjectKey(root); }
-    // A project file names its unit by id only.
-    std::pair<QString, QString> UnitOf(const XmlNode& root) const override
+    QString UnitOf(const XmlNode& root, const QString&) const override
     {
-        return {GetNodeText(root, kCorpIdPath), QString()};
+        return GetNodeText(root, kCorpIdPath);
     }
     std::pair<QString, QString> KeyColumn() const override
     {

@@ -15,7 +15,6 @@ std::span<const SectionedKind<UnitDictionaries>::Section> SectionedKind<UnitDict
 namespace
 {
 const QString kCorpIdPath = QStringLiteral("//CorpInfo/Basic/CorpID");
-const QString kCorpNamePath = QStringLiteral("//CorpInfo/Basic/Name");
 
 class UnitBatch : public SectionedKind<UnitDictionaries>
 {
@@ -28,15 +27,12 @@ public:
         m_dictionaries = LoadUnitDictionaries(db, sink);
     }
     QString ReadKey(const XmlNode& root) const override { return GetNodeText(root, kCorpIdPath); }
-    std::pair<QString, QString> UnitOf(const XmlNode& root) const override
-    {
-        return {GetNodeText(root, kCorpIdPath), GetNodeText(root, kCorpNamePath)};
-    }
+    QString UnitOf(const XmlNode&, const QString& key) const override { return key; }
     std::pair<QString, QString> KeyColumn() const override
     {
         return {QStringLiteral("dat_corp_info"), QStringLiteral("corpid")};
     }
-    QStringList Paths() const override { return QStringList{kCorpIdPath, kCorpNamePath} + SectionPaths(); }
+    QStringList Paths() const override { return QStringList{kCorpIdPath} + SectionPaths(); }
 };
 } // namespace
 

@@ -92,8 +92,8 @@ QVector<LedgerFile> BatchFiles(Database& db, const QString& batchId)
     QHash<int, qsizetype> positions;
     QSqlQuery& query = db.Execute(
         QStringLiteral("SELECT f.file_no, f.file_name, f.file_size, f.sha256, f.file_key, f.unit_id, "
-                       "coalesce(f.unit_name, u.name), f.outcome, f.change FROM imp_file f "
-                       "LEFT JOIN dat_corp_info u ON f.unit_name IS NULL AND u.corpid = f.unit_id "
+                       "u.name, f.outcome, f.change FROM imp_file f "
+                       "LEFT JOIN dat_corp_info u ON u.corpid = f.unit_id "
                        "WHERE f.batch_id = ? ORDER BY f.file_no"),
         {batchId});
     while (query.next())

@@ -42,7 +42,7 @@ struct LedgerFile
     QString sha256;
     QString key;
     QString unitId;
-    QString unitName; // from the file, else from the database's units
+    QString unitName; // as the database's units have it now
     QString outcome;  // LedgerOutcome
     QString change;   // LedgerChange, for imported files
     LedgerMessages messages;

@@ -27,7 +27,6 @@ CREATE TABLE IF NOT EXISTS imp_file (
   sha256 CHAR(64),
   file_key TEXT,
   unit_id TEXT,
-  unit_name TEXT,
   outcome VARCHAR(20) NOT NULL,
   change VARCHAR(10)
 );

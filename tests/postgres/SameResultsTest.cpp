@@ -75,14 +75,14 @@ TEST_F(SameResults, ImportGivesTheSameRowsAndMessages)
         QStringList entries;
         QSqlQuery& query = db->Execute(
             QStringLiteral("SELECT b.kind, f.file_name, f.file_size, f.sha256, f.file_key, f.unit_id, "
-                           "f.unit_name, f.outcome, "
+                           "f.outcome, "
                            "f.change, m.text, m.element, m.value FROM imp_file f JOIN imp_batch b ON "
                            "b.batch_id = f.batch_id "
                            "LEFT JOIN imp_message m ON m.batch_id = f.batch_id AND m.file_no = f.file_no"));
         while (query.next())
         {
             QStringList values;
-            for (int i = 0; i < 12; ++i)
+            for (int i = 0; i < 11; ++i)
                 values.append(query.value(i).toString());
             entries.append(values.join(QStringLiteral(" | ")));
         }
