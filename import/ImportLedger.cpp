@@ -140,22 +140,21 @@ void ImportLedger::WriteBatch(Database& db)
     m_batchInHand = true;
 }
 
-void ImportLedger::Insert(Database& db, const Entry& entry)
+void ImportLedger::Insert(Database& db, const Entry& entry, const QString& change)
 {
     const int number = entry.number;
     Enter(number);
-    const bool imported = entry.outcome == LedgerOutcome::kImported;
     // Bound straight to the engine: Qt's binding layer costs more than the insert itself.
-    const QVariant file[] = {
-        m_id,
-        number,
-        entry.name,
-        entry.size < 0 ? QVariant() : QVariant(entry.size),
-        entry.sha256.isEmpty() ? QVariant() : QVariant(QString::fromLatin1(entry.sha256)),
-        NullIfEmpty(entry.key),
-        NullIfEmpty(entry.unitId),
-        entry.outcome,
-        imported && !entry.key.isEmpty() ? QVariant(Change(entry.key, entry.sha256)) : QVariant()};
+    const QVariant file[] = {m_id,
+                             number,
+                             entry.name,
+                             entry.size < 0 ? QVariant() : QVariant(entry.size),
+                             entry.sha256.isEmpty() ? QVariant()
+                                                    : QVariant(QString::fromLatin1(entry.sha256)),
+                             NullIfEmpty(entry.key),
+                             NullIfEmpty(entry.unitId),
+                             entry.outcome,
+                             NullIfEmpty(change)};
     db.Run(QStringLiteral("INSERT INTO imp_file (batch_id, file_no, file_name, file_size, sha256, file_key, "
                           "unit_id, outcome, change) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
            file);
@@ -178,7 +177,17 @@ void ImportLedger::Insert(Database& db, const Entry& entry)
 void ImportLedger::Write(Database& db, const Entry& entry)
 {
     WriteBatch(db);
-    Insert(db, entry);
+    // A file that failed may have written some of its key's rows: a later file of the key
+    // replaces them. Only an imported file's content counts as the key's last.
+    QString change;
+    if (!entry.key.isEmpty())
+    {
+        const bool imported = entry.outcome == LedgerOutcome::kImported;
+        change = Change(entry.key, imported ? entry.sha256 : QByteArray());
+        if (!imported)
+            change.clear();
+    }
+    Insert(db, entry, change);
 }
 
 void ImportLedger::Later(Entry entry)
@@ -213,7 +222,7 @@ void ImportLedger::Finish(Database& db, const QStringList& names, const BatchCou
         Transaction transaction(db);
         WriteBatch(db);
         for (const Entry& entry : std::as_const(m_later))
-            Insert(db, entry);
+            Insert(db, entry, QString());
         // In chunks: each statement reads the whole unindexed table once.
         for (qsizetype start = 0; start < m_notMoved.size(); start += 500)
         {

@@ -93,7 +93,8 @@ public:
 
 private:
     void WriteBatch(Database& db);
-    void Insert(Database& db, const Entry& entry);
+    // change: what an imported file did to its key's rows (LedgerChange).
+    void Insert(Database& db, const Entry& entry, const QString& change);
     QString Change(const QString& key, const QByteArray& sha256);
 
     void Enter(int number);

@@ -34,9 +34,20 @@ protected:
         ProjectSample refused = RandomProject(rng, 7, QStringLiteral("U0001"), 10);
         refused.projectId = QStringLiteral("refused");
         refused.newDepotArea = QStringLiteral("12平方米");
-        QFile file(samples.path() + QStringLiteral("/P999999.xm"));
+        Write(QStringLiteral("P999999.xm"), MakeProjectFile(refused));
+        // After it, a file of every other outcome for the ledger: the same project again (updated),
+        // a unit file, a broken file that ends the batch, and one never looked at.
+        refused.newDepotArea = QStringLiteral("12");
+        Write(QStringLiteral("P999999a.xm"), MakeProjectFile(refused));
+        Write(QStringLiteral("P999999b.xm"), "<CorpInfo><Basic><CorpID>U0001</CorpID></Basic></CorpInfo>");
+        Write(QStringLiteral("P999999c.xm"), "<Report><BasicInfo>");
+        Write(QStringLiteral("P999999d.xm"), MakeProjectFile(refused));
+    }
+    void Write(const QString& name, const QByteArray& bytes)
+    {
+        QFile file(samples.path() + QLatin1Char('/') + name);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(MakeProjectFile(refused));
+        file.write(bytes);
     }
 
     // Imports units then projects with settings; returns what the batches showed.
@@ -46,7 +57,8 @@ protected:
         const QString folder = samples.path();
         ImportUnitFiles(CopyBatch(folder, QStringLiteral("dw"), {}, settings), settings, sink);
         ImportProjectFiles(CopyBatch(folder, QStringLiteral("xm"), {}, settings), settings, sink);
-        return sink.messages;
+        // Each engine's batch reads its own copy of the files.
+        return sink.messages.replaceInStrings(settings.ImportPath, QStringLiteral("in/"));
     }
 
     QTemporaryDir samples;
@@ -65,7 +77,7 @@ TEST_F(SameResults, ImportGivesTheSameRowsAndMessages)
 
     const QStringList rowsEmbedded = TableContents(embedded.settings);
     const QStringList rowsServer = TableContents(server.settings);
-    EXPECT_EQ(rowsEmbedded.filter(QRegularExpression("^dat_")).size(), 24 * 4 + 90 * (1 + 1 + 5 + 28) + 1);
+    EXPECT_EQ(rowsEmbedded.filter(QRegularExpression("^dat_")).size(), 24 * 4 + 91 * (1 + 1 + 5 + 28));
     EXPECT_EQ(rowsServer, rowsEmbedded) << Differences(rowsEmbedded, rowsServer);
 
     // Each engine's ledger enters every file alike, the refused one with its message.
@@ -83,15 +95,19 @@ TEST_F(SameResults, ImportGivesTheSameRowsAndMessages)
         {
             QStringList values;
             for (int i = 0; i < 11; ++i)
-                values.append(query.value(i).toString());
+                values.append(query.isNull(i) ? QString() : query.value(i).toString());
             entries.append(values.join(QStringLiteral(" | ")));
         }
         query.finish();
+        entries.replaceInStrings(settings.ImportPath, QStringLiteral("in/"));
         entries.sort();
         return entries;
     };
     const QStringList ledgerEmbedded = ledger(embedded.settings);
-    EXPECT_EQ(ledgerEmbedded.size(), 24 + 91);
+    EXPECT_EQ(ledgerEmbedded.size(), 24 + 95);
+    for (const char* outcome :
+         {"imported | updated | ", "not of this kind | ", "not loadable | ", "not processed | "})
+        EXPECT_EQ(ledgerEmbedded.filter(QString::fromUtf8(outcome)).size(), 1) << outcome;
     EXPECT_EQ(ledgerEmbedded.filter(QStringLiteral("| failed |  | 导入项目U0001_refused信息失败:")).size(),
               1);
     EXPECT_EQ(ledgerEmbedded.filter(QStringLiteral("| BasicInfo/SalvageItem/NewDepotArea | 12平方米")).size(),
