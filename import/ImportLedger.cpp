@@ -111,6 +111,9 @@ void ImportLedger::Committed()
 {
     m_batchStored = true;
     m_undo.clear();
+    for (auto count = m_changesInHand.constBegin(); count != m_changesInHand.constEnd(); ++count)
+        m_changes[count.key()] += count.value();
+    m_changesInHand.clear();
 }
 
 void ImportLedger::Discard()
@@ -121,6 +124,7 @@ void ImportLedger::Discard()
         else
             m_content.remove(change->first);
     m_undo.clear();
+    m_changesInHand.clear();
     m_batchInHand = false;
 }
 
@@ -184,7 +188,9 @@ void ImportLedger::Write(Database& db, const Entry& entry)
     {
         const bool imported = entry.outcome == LedgerOutcome::kImported;
         change = Change(entry.key, imported ? entry.sha256 : QByteArray());
-        if (!imported)
+        if (imported)
+            ++m_changesInHand[change];
+        else
             change.clear();
     }
     Insert(db, entry, change);
@@ -240,10 +246,12 @@ void ImportLedger::Finish(Database& db, const QStringList& names, const BatchCou
                 .finish();
         }
         db.Execute(
-              QStringLiteral("UPDATE imp_batch SET ended_at = ?, imported = ?, failed = ?, unprocessed = ?, "
-                             "not_moved = ?, not_shown = ? WHERE batch_id = ?"),
+              QStringLiteral(
+                  "UPDATE imp_batch SET ended_at = ?, imported = ?, failed = ?, unprocessed = ?, "
+                  "not_moved = ?, not_shown = ?, added = ?, updated = ?, unchanged = ? WHERE batch_id = ?"),
               {Now(), counts.imported, counts.failed, counts.unprocessed, int(m_notMoved.size()), notShown,
-               m_id})
+               m_changes.value(LedgerChange::kNew), m_changes.value(LedgerChange::kUpdated),
+               m_changes.value(LedgerChange::kUnchanged), m_id})
             .finish();
         transaction.Commit();
     }

@@ -113,4 +113,7 @@ private:
     QHash<QString, QByteArray> m_content;
     // What the transaction in hand changed there: each key with its earlier hash, none for a new key.
     QVector<std::pair<QString, std::optional<QByteArray>>> m_undo;
+    // Imported files by change (LedgerChange), committed and in the transaction in hand.
+    QHash<QString, int> m_changes;
+    QHash<QString, int> m_changesInHand;
 };

@@ -7,15 +7,22 @@
 
 namespace
 {
+// A batch that never ended (the program was killed) has only the entries its commits wrote:
+// its counts are those of its entries. Counted for it alone, since the file table has no index.
 const QString kBatchColumns = QStringLiteral(
     "b.batch_id, b.kind, b.started_at, b.ended_at, b.os_user, b.host, b.db_user, b.program_version, "
-    "b.database_name, b.files_listed, b.imported, b.failed, b.unprocessed, b.not_moved, b.not_shown, "
-    "(SELECT count(*) FROM imp_file f WHERE f.batch_id = b.batch_id AND f.change = 'new'), "
-    "(SELECT count(*) FROM imp_file f WHERE f.batch_id = b.batch_id AND f.change = 'updated'), "
-    "(SELECT count(*) FROM imp_file f WHERE f.batch_id = b.batch_id AND f.change = 'unchanged'), "
-    "(SELECT count(*) FROM imp_file f WHERE f.batch_id = b.batch_id AND f.outcome LIKE 'imported%'), "
-    "(SELECT count(*) FROM imp_file f WHERE f.batch_id = b.batch_id AND f.outcome IN "
-    "('failed', 'not of this kind', 'not loadable'))");
+    "b.database_name, b.files_listed, b.not_moved, b.not_shown, "
+    "CASE WHEN b.ended_at IS NULL THEN (SELECT count(*) FROM imp_file f WHERE f.batch_id = b.batch_id "
+    "AND f.outcome LIKE 'imported%') ELSE b.imported END, "
+    "CASE WHEN b.ended_at IS NULL THEN (SELECT count(*) FROM imp_file f WHERE f.batch_id = b.batch_id "
+    "AND f.outcome IN ('failed', 'not of this kind', 'not loadable')) ELSE b.failed END, "
+    "b.unprocessed, "
+    "CASE WHEN b.ended_at IS NULL THEN (SELECT count(*) FROM imp_file f WHERE f.batch_id = b.batch_id "
+    "AND f.change = 'new') ELSE b.added END, "
+    "CASE WHEN b.ended_at IS NULL THEN (SELECT count(*) FROM imp_file f WHERE f.batch_id = b.batch_id "
+    "AND f.change = 'updated') ELSE b.updated END, "
+    "CASE WHEN b.ended_at IS NULL THEN (SELECT count(*) FROM imp_file f WHERE f.batch_id = b.batch_id "
+    "AND f.change = 'unchanged') ELSE b.unchanged END");
 
 LedgerBatch ReadBatch(const QSqlQuery& query)
 {
@@ -30,13 +37,12 @@ LedgerBatch ReadBatch(const QSqlQuery& query)
     batch.programVersion = query.value(7).toString();
     batch.databaseName = query.value(8).toString();
     batch.listed = query.value(9).toInt();
-    const bool ended = !batch.endedAt.isEmpty();
-    // A batch that never ended has only the entries its commits wrote.
-    batch.imported = ended ? query.value(10).toInt() : query.value(18).toInt();
-    batch.failed = ended ? query.value(11).toInt() : query.value(19).toInt();
-    batch.unprocessed = ended ? query.value(12).toInt() : batch.listed - batch.imported - batch.failed;
-    batch.notMoved = query.value(13).toInt();
-    batch.notShown = query.value(14).toInt();
+    batch.notMoved = query.value(10).toInt();
+    batch.notShown = query.value(11).toInt();
+    batch.imported = query.value(12).toInt();
+    batch.failed = query.value(13).toInt();
+    batch.unprocessed =
+        batch.endedAt.isEmpty() ? batch.listed - batch.imported - batch.failed : query.value(14).toInt();
     batch.added = query.value(15).toInt();
     batch.updated = query.value(16).toInt();
     batch.unchanged = query.value(17).toInt();

@@ -1,7 +1,8 @@
 -- The import ledger: every batch and every file of it, beside the rows the files gave.
 -- Created when missing, so that an older database gains it without its data being touched.
 -- The file and message tables have no index: a batch's files are distinct, and an index would
--- cost each file's commit more than the ledger may. Times are UTC, ISO 8601.
+-- cost each file's commit more than the ledger may: a batch's counts are kept in its row, so that
+-- listing batches reads no file table. Times are UTC, ISO 8601.
 CREATE TABLE IF NOT EXISTS imp_batch (
   batch_id VARCHAR(40) NOT NULL PRIMARY KEY,
   kind VARCHAR(20) NOT NULL,
@@ -17,7 +18,10 @@ CREATE TABLE IF NOT EXISTS imp_batch (
   failed INTEGER,
   unprocessed INTEGER,
   not_moved INTEGER,
-  not_shown INTEGER
+  not_shown INTEGER,
+  added INTEGER,
+  updated INTEGER,
+  unchanged INTEGER
 );
 CREATE TABLE IF NOT EXISTS imp_file (
   batch_id VARCHAR(40) NOT NULL REFERENCES imp_batch (batch_id),

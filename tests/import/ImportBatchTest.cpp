@@ -270,6 +270,16 @@ TEST_F(Batch, LedgerHoldsEveryFileWithItsOutcomeAndTheMessagesShown)
     EXPECT_FALSE(batch->osUser.isEmpty());
     EXPECT_EQ(ListBatches(*db, 1).value(0).id, batch->id);
     EXPECT_EQ(ListBatches(*db).size(), 3);
+
+    // A batch killed before its end has the counts of the entries its commits wrote.
+    db->Execute(QStringLiteral(
+                    "UPDATE imp_batch SET ended_at = NULL, imported = NULL, failed = NULL, "
+                    "unprocessed = NULL, added = NULL, updated = NULL, unchanged = NULL WHERE batch_id = ?"),
+                {batch->id})
+        .finish();
+    const std::optional<LedgerBatch> killed = FindBatch(*db, batch->id);
+    EXPECT_EQ(std::tuple(killed->imported, killed->added, killed->updated, killed->unchanged),
+              std::tuple(batch->imported, 1, 1, 1));
 }
 
 // The database chosen as a report file is never opened outside the engine.
