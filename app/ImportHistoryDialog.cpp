@@ -25,15 +25,12 @@ ImportHistoryDialog::ImportHistoryDialog(const QVector<LedgerBatch>& batches,
                              QStringLiteral("操作员")});
     for (const LedgerBatch& batch : m_batches)
     {
-        QString who = batch.osUser;
-        if (!batch.host.isEmpty())
-            who += QLatin1Char('@') + batch.host;
         auto* item = new QTreeWidgetItem(
-            m_list,
-            QStringList{LocalTimeText(batch.startedAt), KindText(batch.kind), QString::number(batch.listed),
-                        QString::number(batch.imported), QString::number(batch.failed),
-                        QString::number(batch.unprocessed), QString::number(batch.added),
-                        QString::number(batch.updated), QString::number(batch.unchanged), who});
+            m_list, QStringList{LocalTimeText(batch.startedAt), KindText(batch.kind),
+                                QString::number(batch.listed), QString::number(batch.imported),
+                                QString::number(batch.failed), QString::number(batch.unprocessed),
+                                QString::number(batch.added), QString::number(batch.updated),
+                                QString::number(batch.unchanged), OperatorText(batch)});
         if (batch.endedAt.isEmpty())
             item->setToolTip(0, QStringLiteral("这一批次没有正常结束"));
     }

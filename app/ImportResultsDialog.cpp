@@ -161,9 +161,7 @@ QString ImportResultsDialog::HeaderText() const
     QString header = KindText(b.kind) + QStringLiteral("导入  开始 ") + LocalTimeText(b.startedAt) +
                      QStringLiteral("  结束 ") +
                      (b.endedAt.isEmpty() ? QStringLiteral("未结束") : LocalTimeText(b.endedAt));
-    header += QStringLiteral("\n操作员 ") + b.osUser;
-    if (!b.host.isEmpty())
-        header += QLatin1Char('@') + b.host;
+    header += QStringLiteral("\n操作员 ") + OperatorText(b);
     if (!b.databaseUser.isEmpty())
         header += QStringLiteral("  数据库用户 ") + b.databaseUser;
     header +=

@@ -84,7 +84,7 @@ QString Operator(const LedgerBatch& batch)
 {
     if (batch.osUser.isEmpty() && batch.host.isEmpty())
         return QStringLiteral("-");
-    QString text = batch.osUser + QLatin1Char('@') + batch.host;
+    QString text = OperatorText(batch);
     if (!batch.databaseUser.isEmpty())
         text += QStringLiteral("（数据库用户 ") + batch.databaseUser + QStringLiteral("）");
     return text;

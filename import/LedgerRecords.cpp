@@ -169,6 +169,11 @@ QString LocalTimeText(const QString& utc)
     return time.isValid() ? time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : utc;
 }
 
+QString OperatorText(const LedgerBatch& batch)
+{
+    return batch.host.isEmpty() ? batch.osUser : batch.osUser + QLatin1Char('@') + batch.host;
+}
+
 QString ReasonText(const LedgerFile& file)
 {
     return file.messages.isEmpty() ? OutcomeText(file.outcome) : file.messages.first().text;

@@ -65,5 +65,7 @@ QString OutcomeText(const QString& outcome);
 QString ChangeText(const QString& change);
 // A ledger time (UTC, ISO 8601) in local time as "yyyy-MM-dd HH:mm:ss"; empty for empty.
 QString LocalTimeText(const QString& utc);
+// Who ran a batch: the system user and, where known, "@" and the host.
+QString OperatorText(const LedgerBatch& batch);
 // The first message of a file, else its outcome: one line's reason for a table.
 QString ReasonText(const LedgerFile& file);
