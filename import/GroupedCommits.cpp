@@ -43,7 +43,7 @@ bool GroupedCommits::Import(const QString& name, const XmlNode& root, const QStr
         m_outcome.StopForDatabase(name, m_db.LastFailure());
         return false;
     }
-    m_group.append({name, Entry(root, key, Imported(ok, key), held.Messages())});
+    m_group.append(Entry(root, key, Imported(ok, key), held.Messages()));
     held.Deliver();
     if (m_group.size() >= kGroupFiles || m_groupTimer.elapsed() >= kGroupMilliseconds ||
         !m_db.InTransaction())
@@ -97,19 +97,19 @@ void GroupedCommits::Commit()
         m_group.clear();
         return;
     }
-    for (const Pending& file : std::as_const(m_group))
+    for (const ImportLedger::Entry& file : std::as_const(m_group))
     {
         if (!failure.isEmpty())
         {
             // The entry went with the rows; the file is entered again as failed.
             const QString text = QStringLiteral("保存") + file.name + QStringLiteral("的数据失败:") + failure;
             m_outcome.sink.Show(text);
-            ImportLedger::Entry entry = file.entry;
+            ImportLedger::Entry entry = file;
             entry.outcome = LedgerOutcome::kFailed;
             entry.messages.append({text, {}});
             m_outcome.ledger.Later(entry);
         }
-        m_outcome.Settle(file.name, failure.isEmpty() && file.entry.outcome == LedgerOutcome::kImported);
+        m_outcome.Settle(file.name, failure.isEmpty() && file.outcome == LedgerOutcome::kImported);
     }
     if (failure.isEmpty())
         m_outcome.ledger.Committed();

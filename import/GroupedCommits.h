@@ -27,12 +27,8 @@ private:
     bool BeginGroup(const QString& name);
     void Commit();
 
-    struct Pending
-    {
-        QString name;
-        ImportLedger::Entry entry; // as written, for the ledger should the commit fail
-    };
-    QVector<Pending> m_group;
+    // The files of the group, entered as written, for the ledger should the commit fail.
+    QVector<ImportLedger::Entry> m_group;
     QElapsedTimer m_groupTimer;
     // Ended before the batch's connection, which then has little of the log left to copy.
     WalCheckpointer m_checkpointer;
